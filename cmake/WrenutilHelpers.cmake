@@ -1,0 +1,30 @@
+# Warnings for our own targets.
+function(wrenutil_set_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wconversion -Wshadow
+    -Wno-sign-conversion -Wnon-virtual-dtor)
+  if(WRENUTIL_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+if(WRENUTIL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer
+    -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# wrenutil_add_test(NAME name SOURCES a_test.cpp ... [LIBS lib ...])
+# One test executable, run through CTest; every test binary links the shared
+# fixture (fresh core, captured logs and assertions, live-object check).
+function(wrenutil_add_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(NOT WRENUTIL_BUILD_TESTS)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE wrenutil_testing ${T_LIBS}
+    GTest::gtest GTest::gmock GTest::gtest_main)
+  wrenutil_set_warnings(${T_NAME})
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "WRENUTIL_LOG=;WRENUTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
