@@ -329,11 +329,13 @@ def build_org():
 
 
 # ---- Output -----------------------------------------------------------------
-# The file is JSON in the typed form of the platform's JSON<->bag conversion,
-# one record per line inside the long arrays so that grep finds a member.
+# The file is JSON in the typed form of the platform's JSON<->bag conversion
+# (platform/common/kzjson.h): strings, true/false and integers up to 2^32 - 1
+# read as text, bool and u32; any other type is written as {"@type": value}.
+# One record per line inside the long arrays, so that grep finds a member.
 
 def typed(value):
-    """Plain JSON value of a tagged value (see encode_* for the typed form)."""
+    """The JSON value of a tagged value."""
     if isinstance(value, dict):
         return {k: typed(v) for k, v in value.items()}
     if isinstance(value, list):
@@ -344,7 +346,11 @@ def typed(value):
 def encode_scalar(value):
     if isinstance(value, Bool):
         return bool(value)
-    if isinstance(value, (U32, U64)):
+    if isinstance(value, U64):
+        return {"@u64": int(value)}
+    if isinstance(value, U32):
+        if not 0 <= value <= 0xFFFFFFFF:
+            raise ValueError(f"u32 out of range: {value}")
         return int(value)
     return value
 
