@@ -1,7 +1,7 @@
 # Warnings for our own targets.
 function(wrenutil_set_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra -Wconversion -Wshadow
-    -Wno-sign-conversion -Wnon-virtual-dtor)
+    -Wno-sign-conversion)
   if(WRENUTIL_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
@@ -27,4 +27,22 @@ function(wrenutil_add_test)
   wrenutil_set_warnings(${T_NAME})
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "WRENUTIL_LOG=;WRENUTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+endfunction()
+
+# wrenutil_embed_text(TARGET target SYMBOL kName FILE path)
+# Compiles the file's text into `target` as `extern const char kName[]`
+# (zero-terminated). Generated at configure time; editing the file re-runs
+# the configuration.
+function(wrenutil_embed_text)
+  cmake_parse_arguments(E "" "TARGET;SYMBOL;FILE" "" ${ARGN})
+  get_filename_component(abs "${E_FILE}" ABSOLUTE)
+  set(out "${PROJECT_BINARY_DIR}/embedded/${E_SYMBOL}.cpp")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${abs}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -DINPUT=${abs} -DOUTPUT=${out}
+    -DSYMBOL=${E_SYMBOL} -P ${PROJECT_SOURCE_DIR}/cmake/EmbedText.cmake
+    RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "cannot embed ${E_FILE}")
+  endif()
+  target_sources(${E_TARGET} PRIVATE "${out}")
 endfunction()

@@ -4,7 +4,11 @@
 #include <unicode/ucnv_err.h>
 
 #include <cstdint>
+#include <cstring>
+#include <cwchar>
 #include <memory>
+
+#include "platform/common/convert.h"
 
 namespace platform {
 namespace {
@@ -194,3 +198,27 @@ bool DecodeGbk(std::string_view bytes, std::wstring* out) {
 }
 
 }  // namespace platform
+
+namespace Util::Convert {
+
+bool GBKToUnicode(CKZStringW& out, const char* bytes, int length) {
+  if (bytes == nullptr) {
+    out.Empty();
+    return false;
+  }
+  std::size_t size = length < 0 ? std::strlen(bytes)
+                                : static_cast<std::size_t>(length);
+  return platform::DecodeGbk(std::string_view(bytes, size), &out.str());
+}
+
+bool UnicodeToGBK(CKZStringA& out, const wchar_t* text, int length) {
+  if (text == nullptr) {
+    out.Empty();
+    return false;
+  }
+  std::size_t size = length < 0 ? std::wcslen(text)
+                                : static_cast<std::size_t>(length);
+  return platform::EncodeGbk(std::wstring_view(text, size), &out.str());
+}
+
+}  // namespace Util::Convert

@@ -79,3 +79,19 @@ void AppendSpelling(std::string_view gbk, std::string* out) {
 }
 
 }  // namespace platform
+
+namespace Util::Py {
+
+CKZStringA MakeSpellCode(const CKZStringA& text, int mode) {
+  CKZStringA out;
+  MakeSpellCode(text, mode, &out);
+  return out;
+}
+
+void MakeSpellCode(const CKZStringA& text, int /*mode*/, CKZStringA* out) {
+  if (out == nullptr || out == &text) return;
+  out->str().clear();
+  platform::AppendSpelling(text.str(), &out->str());
+}
+
+}  // namespace Util::Py

@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "platform/common/kzbase.h"
+#include "platform/common/kzstring.h"
 
 namespace platform {
 
@@ -41,5 +42,21 @@ KZ_PLATFORM_API std::string_view SpellChar(wchar_t ch);
 KZ_PLATFORM_API void AppendSpelling(std::string_view gbk, std::string* out);
 
 }  // namespace platform
+
+namespace Util::Py {
+
+// The spelling of GBK `text` (see AppendSpelling): every Chinese character
+// becomes its lower-case, toneless reading, every other character is kept.
+// `mode` 5, the mode the contact search uses, is the only mode; any other
+// value gives the same result.
+KZ_PLATFORM_API CKZStringA MakeSpellCode(const CKZStringA& text, int mode);
+
+// The same into *out, replacing its content and reusing its storage (for
+// loops that spell one character at a time). Does nothing for a null `out`;
+// `out` may not be `&text`.
+KZ_PLATFORM_API void MakeSpellCode(const CKZStringA& text, int mode,
+                                   CKZStringA* out);
+
+}  // namespace Util::Py
 
 #endif  // WRENUTIL_PLATFORM_COMMON_PINYIN_H_

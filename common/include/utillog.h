@@ -1,0 +1,29 @@
+// The library's log calls over the platform log.
+//
+// WrenLog fills a log record (level, line, thread id, tick count, Unix time in
+// ms, the performance counter at level 4 or more, source and function texts)
+// and forwards it with the module name. WrenLogWithContext appends to the
+// format the context suffix
+//   [Time=YYYY-MM-DD H:MM:SS.mmm][UnixTime=s][CorpUin=n][ExtUin=n]
+//   [ClientVersion=major*100+minor][ClientIP=n]
+// (numbers in decimal; the address in host order, 0 without the network
+// service); its callers pass "file" and "func" as source and function texts.
+// Formats follow the client's convention: "%s" takes a wide string.
+#ifndef WRENUTIL_COMMON_INCLUDE_UTILLOG_H_
+#define WRENUTIL_COMMON_INCLUDE_UTILLOG_H_
+
+#include <cstdarg>
+
+namespace wrenutil::internal {
+
+void WrenLog(const wchar_t* file, int line, const wchar_t* function, int level,
+             const wchar_t* module, const wchar_t* format, ...);
+void WrenLogV(const wchar_t* file, int line, const wchar_t* function, int level,
+              const wchar_t* module, const wchar_t* format, va_list args);
+void WrenLogWithContext(const wchar_t* file, int line, const wchar_t* function,
+                        int level, const wchar_t* module, const wchar_t* format,
+                        ...);
+
+}  // namespace wrenutil::internal
+
+#endif  // WRENUTIL_COMMON_INCLUDE_UTILLOG_H_

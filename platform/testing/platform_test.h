@@ -1,0 +1,58 @@
+// The fixture of every test: a fresh core with no services, captured log
+// records and assertions, a fixed clock and session, and, at the end, the
+// check that no platform object is left alive.
+#ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
+#define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/common/kzcore.h"
+#include "platform/common/kzlog.h"
+
+namespace platform::testing {
+
+struct AssertRecord {
+  std::wstring expression;
+  std::wstring file;
+  int line = 0;
+};
+
+class PlatformTest : public ::testing::Test {
+ protected:
+  // 2024-03-05 06:07:08.009 UTC, the clock of every test.
+  static constexpr std::uint64_t kFixedTimeMs = 1709618828009;
+  static constexpr DWORD kSelfUin = 10001;
+
+  void SetUp() override;
+  void TearDown() override;
+
+  IKZCoreHost* core() const { return core_.Get(); }
+  // Registers an object as a service (the core adds its own reference).
+  void AddService(REFGUID id, IUnknown* service) { core_->RegisterService(id, service); }
+  // Uninstalls the core, so that the library meets "no core".
+  void RemoveCore();
+
+  const std::vector<LogEntry>& logs() const { return logs_; }
+  const std::vector<AssertRecord>& asserts() const { return asserts_; }
+  void ClearLogs() { logs_.clear(); }
+  // The messages of the captured records, in order.
+  std::vector<std::wstring> LogMessages() const;
+  // The answer the assertion handler gives (default 0).
+  void SetAssertAnswer(int answer) { assert_answer_ = answer; }
+
+ private:
+  CKZComPtr<IKZCoreHost> core_;
+  std::vector<LogEntry> logs_;
+  std::vector<AssertRecord> asserts_;
+  int sink_ = 0;
+  int assert_answer_ = 0;
+  std::int64_t live_at_start_ = 0;
+};
+
+}  // namespace platform::testing
+
+#endif  // WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
