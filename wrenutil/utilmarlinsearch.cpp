@@ -264,10 +264,11 @@ struct Search {
                       record, scratch);
   }
 
-  // Reads the string field `name` of `record` (up to its first zero
-  // character; missing: empty) and tries it.
-  int TryStringField(const FieldName& field, IKZDataRead* record) {
-    record->GetStr(field.narrow, &value);
+  // Reads the string field `name` of `source` (up to its first zero
+  // character; missing: empty) and tries it as a text of `record`.
+  int TryStringField(const char* name, IKZDataRead* source,
+                     const FieldName& field, IKZDataRead* record) {
+    source->GetStr(name, &value);
     const wchar_t* text = value.c_str();
     return Try(field, {text, std::wcslen(text)}, record);
   }
@@ -275,7 +276,7 @@ struct Search {
   int TryStringFields(const std::vector<FieldName>& fields,
                       IKZDataRead* record) {
     for (const FieldName& field : fields) {
-      if (TryStringField(field, record)) return 1;
+      if (TryStringField(field.narrow, record, field, record)) return 1;
     }
     return 0;
   }
@@ -547,8 +548,8 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
           for (DWORD e = 0; e < n; ++e) {
             CKZComPtr<IKZDataRead> entry;
             if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
-            if (!search.TryStringField(FieldName{"str_account", phone_field.wide},
-                                       entry)) {
+            if (!search.TryStringField("str_account", entry, phone_field,
+                                       item)) {
               continue;
             }
             DWORD hit_count = 0;
