@@ -1,0 +1,24 @@
+// The umbrella header: every exported function of the library and the
+// platform types a caller needs.
+#ifndef WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+#define WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+
+// Platform: bags, core, log, assertions, strings, conversions, texts.
+#include "platform/common/convert.h"
+#include "platform/common/kzassert.h"
+#include "platform/common/kzbase.h"
+#include "platform/common/kzcore.h"
+#include "platform/common/kzdata.h"
+#include "platform/common/kzjson.h"
+#include "platform/common/kzlog.h"
+#include "platform/common/kzptr.h"
+#include "platform/common/kzres.h"
+#include "platform/common/kzstring.h"
+#include "platform/common/kztime.h"
+#include "platform/kernelutil/accountservice.h"
+#include "platform/kernelutil/kernelutil.h"
+
+// The library.
+#include "wrenutil/tools.h"
+
+#endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
