@@ -1,0 +1,28 @@
+# Runs the demo client once and checks its exit code and output.
+#
+#   cmake -DPROGRAM=<wrenutil> -DARGS="<arguments>" -DCODE=<exit code>
+#         -DEXPECT=<regular expression> -P cli_test.cmake
+#
+# ARGS is split like a shell command line. EXPECT must match the standard
+# output followed by the standard error. The run fails on a different exit
+# code, on output that does not match, and on any "internal error" (a crash
+# message or platform objects left alive at exit).
+separate_arguments(args UNIX_COMMAND "${ARGS}")
+execute_process(
+  COMMAND ${PROGRAM} ${args}
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE out
+  ERROR_VARIABLE err
+  TIMEOUT 60)
+set(all "${out}${err}")
+if(NOT "${result}" STREQUAL "${CODE}")
+  message(FATAL_ERROR
+    "wrenutil ${ARGS}: exit code ${result}, expected ${CODE}\n${all}")
+endif()
+if(NOT all MATCHES "${EXPECT}")
+  message(FATAL_ERROR
+    "wrenutil ${ARGS}: output does not match \"${EXPECT}\":\n${all}")
+endif()
+if(all MATCHES "internal error")
+  message(FATAL_ERROR "wrenutil ${ARGS}: ${all}")
+endif()

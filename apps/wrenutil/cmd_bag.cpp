@@ -1,0 +1,133 @@
+// `wrenutil bag show FILE | --sample UIN [--json | --tree]`
+// `wrenutil bag compare A B`
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+
+#include "apps/wrenutil/bag_tree.h"
+#include "apps/wrenutil/commands.h"
+#include "apps/wrenutil/host.h"
+#include "platform/common/kzjson.h"
+#if __has_include("wrenutil/tools.h")
+#include "wrenutil/tools.h"
+#define WRENUTIL_APP_HAVE_TOOLS 1
+#endif
+
+namespace wrenutil_app {
+namespace {
+
+// Reads a JSON record from a file; on failure reports through `context` and
+// returns an empty pointer.
+CKZComPtr<IKZData> LoadRecord(const std::string& path, AppContext& context) {
+  CKZComPtr<IKZData> data;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    context.Fail("cannot open " + path);
+    return data;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)),
+                   std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    context.Fail("cannot read " + path);
+    return data;
+  }
+  std::string error;
+  if (FAILED(platform::JsonToKZData(text, &data, &error))) {
+    context.Fail(path + ": " + error);
+    data = nullptr;
+  }
+  return data;
+}
+
+struct ShowOptions {
+  std::string file;
+  std::optional<std::uint32_t> sample_uin;
+  bool json_only = false;
+  bool tree_only = false;
+};
+
+void RunShow(const ShowOptions& options, AppContext& context) {
+  CKZComPtr<IKZData> data;
+  if (options.sample_uin) {
+    data = context.host->sample().FindContact(*options.sample_uin);
+    if (!data) {
+      context.Fail("no member or outer contact has the number " +
+                   std::to_string(*options.sample_uin) +
+                   " (wrenutil sample lists them)");
+      return;
+    }
+  } else {
+    data = LoadRecord(options.file, context);
+    if (!data) return;
+  }
+  std::ostream& out = *context.out;
+  if (!options.tree_only) out << platform::KZDataToJson(data, 2) << '\n';
+  if (!options.json_only) {
+    if (!options.tree_only) out << '\n';
+    out << FormatBagTree(data);
+  }
+}
+
+void RunCompare(const std::string& first, const std::string& second,
+                AppContext& context) {
+  CKZComPtr<IKZData> a = LoadRecord(first, context);
+  if (!a) return;
+  CKZComPtr<IKZData> b = LoadRecord(second, context);
+  if (!b) return;
+#ifdef WRENUTIL_APP_HAVE_TOOLS
+  int equal = Util::Tools::CompareKZData(a, b);
+#else
+  int equal = a->IsEqual(b) == S_OK ? 1 : 0;
+#endif
+  *context.out << (equal ? "equal" : "not equal") << '\n';
+  if (!equal) context.exit_code = kExitFailure;
+}
+
+}  // namespace
+
+void RegisterBagCommand(CLI::App& app, AppContext& context) {
+  CLI::App* bag = app.add_subcommand("bag", "Show or compare property bags");
+  bag->require_subcommand(1);
+
+  auto show_options = std::make_shared<ShowOptions>();
+  CLI::App* show = bag->add_subcommand(
+      "show",
+      "Print a record as JSON and as a tree with the type of every field");
+  CLI::Option* file = show->add_option(
+      "file", show_options->file,
+      "JSON file holding one record (typed JSON: {\"dwId\": 7, "
+      "\"uint64_account\": {\"@u64\": 7}})");
+  CLI::Option* sample = show->add_option(
+      "--sample", show_options->sample_uin,
+      "Show the sample organisation's record of this contact number instead");
+  file->excludes(sample);
+  sample->excludes(file);
+  CLI::Option* json_only =
+      show->add_flag("--json", show_options->json_only, "Print only the JSON");
+  CLI::Option* tree_only =
+      show->add_flag("--tree", show_options->tree_only, "Print only the tree");
+  json_only->excludes(tree_only);
+  show->callback([show_options, file, sample, &context] {
+    if (file->count() == 0 && sample->count() == 0) {
+      context.Fail("bag show: give a FILE or --sample UIN");
+      return;
+    }
+    RunShow(*show_options, context);
+  });
+
+  auto files = std::make_shared<std::pair<std::string, std::string>>();
+  CLI::App* compare = bag->add_subcommand(
+      "compare",
+      "Compare two records (JSON files) with Util::Tools::CompareKZData; "
+      "exit code 0 when equal, 1 when not");
+  compare->add_option("a", files->first, "First JSON record")->required();
+  compare->add_option("b", files->second, "Second JSON record")->required();
+  compare->callback(
+      [files, &context] { RunCompare(files->first, files->second, context); });
+}
+
+}  // namespace wrenutil_app

@@ -1,0 +1,59 @@
+// `wrenutil ellipsis TEXT --max N`: shortens a text at its beginning with
+// Util::Tools::StringBeginEllipsis.
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "apps/wrenutil/commands.h"
+#include "platform/common/convert.h"
+#include "platform/common/kzstring.h"
+#if __has_include("wrenutil/tools.h")
+#include "wrenutil/tools.h"
+#define WRENUTIL_APP_HAVE_TOOLS 1
+#endif
+
+namespace wrenutil_app {
+namespace {
+
+struct EllipsisOptions {
+  std::string text;
+  unsigned long max = 0;
+  bool show_length = false;
+};
+
+void RunEllipsis(const EllipsisOptions& options, AppContext& context) {
+  CKZStringW text(kUtf8, options.text.data(),
+                  static_cast<int>(options.text.size()));
+#ifdef WRENUTIL_APP_HAVE_TOOLS
+  CKZStringW result;
+  Util::Tools::StringBeginEllipsis(text, result, options.max);
+  *context.out << Util::Convert::Utf8FromWS(result, result.GetLength()).str();
+  if (options.show_length) {
+    *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength()
+                 << " UTF-16 units)";
+  }
+  *context.out << '\n';
+#else
+  (void)text;
+  context.Fail("ellipsis: Util::Tools is not part of this build",
+               kExitFailure);
+#endif
+}
+
+}  // namespace
+
+void RegisterEllipsisCommand(CLI::App& app, AppContext& context) {
+  auto options = std::make_shared<EllipsisOptions>();
+  CLI::App* cmd = app.add_subcommand(
+      "ellipsis",
+      "Shorten a text at its beginning: \"...\" and the last MAX - 1 "
+      "UTF-16 units when it is longer than MAX");
+  cmd->add_option("text", options->text, "The text (UTF-8)")->required();
+  cmd->add_option("--max,-n", options->max, "Maximum length in UTF-16 units")
+      ->required();
+  cmd->add_flag("--lengths", options->show_length,
+                "Also print the lengths before and after");
+  cmd->callback([options, &context] { RunEllipsis(*options, context); });
+}
+
+}  // namespace wrenutil_app

@@ -1,0 +1,288 @@
+#include "apps/wrenutil/host.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "platform/common/convert.h"
+#include "platform/common/kzjson.h"
+#include "platform/common/kzlog.h"
+#include "platform/kernelutil/accountservice.h"
+#include "platform/kernelutil/kernelutil.h"
+
+namespace wrenutil_app {
+
+// The organisation compiled in by CMake from data/sample_org.json.
+extern const unsigned char kSampleOrg[];
+extern const std::size_t kSampleOrgSize;
+
+namespace {
+
+std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
+
+// Reads a required u32 field of a record; on failure fills *error.
+bool RequireDWord(IKZData* data, const char* name, DWORD* value,
+                  const std::string& where, std::string* error) {
+  if (FAILED(data->GetDWord(name, value))) {
+    *error = where + ": field " + Quoted(name) + " is missing or not a u32";
+    return false;
+  }
+  return true;
+}
+
+// An array field of the top level; an absent field gives an empty array,
+// another type is an error.
+bool OptionalArray(IKZData* org, const char* name, IKZArray** out,
+                   std::string* error) {
+  BYTE type = 0;
+  org->GetFieldType(name, &type);
+  if (type == KZ_TYPE_NONE) {
+    if (Util::Data::CreateKZArray(out)) return true;
+    *error = "cannot create an array";
+    return false;
+  }
+  if (type != KZ_TYPE_KZARRAY || FAILED(org->GetKZArray(name, out))) {
+    *error = "organisation: field " + Quoted(name) + " is not an array";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseIPv4(std::string_view text, DWORD* address) {
+  DWORD value = 0;
+  const char* p = text.data();
+  const char* end = text.data() + text.size();
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (p == end || *p != '.') return false;
+      ++p;
+    }
+    unsigned byte = 0;
+    auto [next, ec] = std::from_chars(p, end, byte);
+    if (ec != std::errc() || next == p || next - p > 3 || byte > 255) {
+      return false;
+    }
+    value = (value << 8) | byte;
+    p = next;
+  }
+  if (p != end) return false;
+  *address = value;
+  return true;
+}
+
+// ---- Sample -----------------------------------------------------------------
+
+Sample::~Sample() = default;
+
+std::unique_ptr<Sample> Sample::Parse(std::string_view json, std::string* error) {
+  std::unique_ptr<Sample> sample(new Sample);
+  std::string parse_error;
+  if (FAILED(platform::JsonToKZData(json, &sample->org_, &parse_error))) {
+    *error = "organisation: " + parse_error;
+    return nullptr;
+  }
+  if (!sample->Index(error)) return nullptr;
+  return sample;
+}
+
+std::unique_ptr<Sample> Sample::Embedded(std::string* error) {
+  std::string_view json(reinterpret_cast<const char*>(kSampleOrg),
+                        kSampleOrgSize);
+  std::unique_ptr<Sample> sample = Parse(json, error);
+  if (!sample) *error = "embedded " + *error;
+  return sample;
+}
+
+std::unique_ptr<Sample> Sample::FromFile(const std::string& path,
+                                         std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return nullptr;
+  }
+  std::string text((std::istreambuf_iterator<char>(in)),
+                   std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    *error = "cannot read " + path;
+    return nullptr;
+  }
+  std::unique_ptr<Sample> sample = Parse(text, error);
+  if (!sample) *error = path + ": " + *error;
+  return sample;
+}
+
+bool Sample::Index(std::string* error) {
+  IKZData* org = org_.Get();
+  const std::string top = "organisation";
+  DWORD major = 0;
+  DWORD minor = 0;
+  if (!RequireDWord(org, "dwSelfUin", &self_uin_, top,
+               error) ||
+      !RequireDWord(org, "dwCorpUin", &corp_uin_, top,
+               error) ||
+      !RequireDWord(org, "dwClientVersionMajor", &major, top, error) ||
+      !RequireDWord(org, "dwClientVersionMinor", &minor, top, error)) {
+    return false;
+  }
+  major_version_ = static_cast<int>(major);
+  minor_version_ = static_cast<int>(minor);
+
+  CKZStringW ip;
+  if (Util::Data::GetKZDataStr(org, "strClientIP", ip) &&
+      !ParseIPv4(Util::Convert::Utf8FromWS(ip, -1).str(), &client_ip_)) {
+    *error = top + ": field \"strClientIP\" is not a dotted IPv4 address";
+    return false;
+  }
+  org->GetUInt64("uint64_account_flags", &account_flags_);
+
+  if (!OptionalArray(org, "rpt_member", &members_, error) ||
+      !OptionalArray(org, "rpt_outer_contact", &outer_contacts_, error) ||
+      !OptionalArray(org, "rpt_dept", &departments_, error) ||
+      !OptionalArray(org, "rpt_outer_group", &outer_groups_, error)) {
+    return false;
+  }
+
+  for (bool member : {true, false}) {
+    IKZArray* list = member ? members_.Get() : outer_contacts_.Get();
+    const char* name = member ? "rpt_member" : "rpt_outer_contact";
+    DWORD count = 0;
+    list->GetCount(&count);
+    for (DWORD i = 0; i < count; ++i) {
+      std::string where = std::string(name) + "[" + std::to_string(i) + "]";
+      CKZComPtr<IKZData> record;
+      if (FAILED(list->GetKZData(i, &record)) || !record) {
+        *error = where + ": not a record";
+        return false;
+      }
+      DWORD uin = 0;
+      if (!RequireDWord(record.Get(), "dwUin", &uin,
+                   where, error)) {
+        return false;
+      }
+      // The array keeps the record alive; the index borrows it.
+      contacts_.push_back({uin, member, record.Get()});
+    }
+  }
+  std::sort(contacts_.begin(), contacts_.end(),
+            [](const Entry& a, const Entry& b) { return a.uin < b.uin; });
+  auto duplicate = std::adjacent_find(
+      contacts_.begin(), contacts_.end(),
+      [](const Entry& a, const Entry& b) { return a.uin == b.uin; });
+  if (duplicate != contacts_.end()) {
+    *error = top + ": contact number " + std::to_string(duplicate->uin) +
+             " appears twice";
+    return false;
+  }
+  if (!IsMember(self_uin_)) {
+    *error = top + ": the own number " + std::to_string(self_uin_) +
+             " (\"dwSelfUin\") is not a member of \"rpt_member\"";
+    return false;
+  }
+  return true;
+}
+
+IKZData* Sample::FindContact(DWORD uin) const {
+  auto it = std::lower_bound(
+      contacts_.begin(), contacts_.end(), uin,
+      [](const Entry& e, DWORD value) { return e.uin < value; });
+  return it != contacts_.end() && it->uin == uin ? it->record : nullptr;
+}
+
+bool Sample::IsMember(DWORD uin) const {
+  auto it = std::lower_bound(
+      contacts_.begin(), contacts_.end(), uin,
+      [](const Entry& e, DWORD value) { return e.uin < value; });
+  return it != contacts_.end() && it->uin == uin && it->member;
+}
+
+bool Sample::IsOuterContact(DWORD uin) const {
+  return FindContact(uin) != nullptr && !IsMember(uin);
+}
+
+bool Sample::InList(const char* field, DWORD uin) const {
+  CKZComPtr<IKZArray> list;
+  if (FAILED(org_->GetKZArray(field, &list)) || !list) return false;
+  DWORD count = 0;
+  list->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD value = 0;
+    if (SUCCEEDED(list->GetDWord(i, &value)) && value == uin) return true;
+  }
+  return false;
+}
+
+int Sample::Flag(const char* field, int fallback) const {
+  int value = fallback;
+  org_->GetBool(field, &value);
+  return value;
+}
+
+// ---- Host -------------------------------------------------------------------
+
+std::unique_ptr<Host> Host::Create(const HostOptions& options,
+                                   std::string* error) {
+  std::unique_ptr<Host> host(new Host);
+  host->sample_ = options.org_file.empty()
+                      ? Sample::Embedded(error)
+                      : Sample::FromFile(options.org_file, error);
+  if (!host->sample_) return nullptr;
+  const Sample& sample = *host->sample_;
+
+  if (FAILED(platform::CreateCoreHost(&host->core_))) {
+    *error = "cannot create the platform core";
+    return nullptr;
+  }
+  platform::AccountInfo account;
+  account.corp_uin = sample.corp_uin();
+  account.flags = sample.account_flags();
+  account.report_uin = sample.self_uin();
+  CKZComPtr<IKZAccountService> account_service;
+  CKZComPtr<IKZNetworkService> network_service;
+  if (FAILED(platform::CreateMemoryAccountService(account, &account_service)) ||
+      FAILED(platform::CreateMemoryNetworkService(sample.client_ip(),
+                                                  &network_service)) ||
+      FAILED(host->core_->RegisterService(IKZAccountService::kIid,
+                                          account_service)) ||
+      FAILED(host->core_->RegisterService(IKZNetworkService::kIid,
+                                          network_service))) {
+    *error = "cannot register the host's services";
+    host->core_->Clear();
+    return nullptr;
+  }
+
+  platform::SessionInfo session;
+  session.self_uin = sample.self_uin();
+  session.major_version = sample.major_version();
+  session.minor_version = sample.minor_version();
+  platform::SetSession(session);
+  platform::InstallCore(host->core_);
+  host->installed_ = true;
+
+  if (options.log_to_stderr) {
+    host->log_sink_ = platform::AddLogSink([](const platform::LogEntry& entry) {
+      std::cerr << platform::FormatLogEntry(entry) << '\n';
+    });
+  }
+  return host;
+}
+
+Host::~Host() {
+  if (log_sink_ >= 0) platform::RemoveLogSink(log_sink_);
+  if (installed_) {
+    platform::InstallCore(nullptr);
+    platform::SetSession({});
+  }
+  if (core_) core_->Clear();
+}
+
+HRESULT Host::RegisterService(REFGUID id, IUnknown* service) {
+  return core_->RegisterService(id, service);
+}
+
+}  // namespace wrenutil_app
