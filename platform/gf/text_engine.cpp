@@ -82,6 +82,12 @@ std::string Utf16ToUtf8(std::u16string_view s) {
   return out;
 }
 
+bool IsLineBreak(char32_t c) {
+  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+}
+
+}  // namespace
+
 void WideToUtf16(std::wstring_view s, std::u16string& out) {
   out.clear();
   out.reserve(s.size());
@@ -101,12 +107,6 @@ void WideToUtf16(std::wstring_view s, std::u16string& out) {
     }
   }
 }
-
-bool IsLineBreak(char32_t c) {
-  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
-}
-
-}  // namespace
 
 // --- Engine -----------------------------------------------------------------
 

@@ -114,6 +114,10 @@ KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels,
                                  std::u16string_view text, float wrap_width,
                                  const std::vector<Gdiplus::RectF>& boxes,
                                  float scale, const std::string& png_path);
+KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels,
+                                 std::wstring_view text, float wrap_width,
+                                 const std::vector<Gdiplus::RectF>& boxes,
+                                 float scale, const std::string& png_path);
 
 }  // namespace platform
 

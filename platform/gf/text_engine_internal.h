@@ -65,6 +65,10 @@ namespace text_internal {
 
 using GlyphInfo = TextFace::Glyph;
 
+// Re-encodes wide text as UTF-16; code points that are not characters
+// become U+FFFD.
+void WideToUtf16(std::wstring_view s, std::u16string& out);
+
 enum class ItemKind : std::uint8_t { kGlyph, kSpace, kBreak, kControl };
 
 // One code point of a shaped string.

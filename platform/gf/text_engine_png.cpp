@@ -158,4 +158,13 @@ bool DrawTextPng(const TextFace* face, float em_pixels,
   return canvas.Write(png_path);
 }
 
+bool DrawTextPng(const TextFace* face, float em_pixels, std::wstring_view text,
+                 float wrap_width, const std::vector<Gdiplus::RectF>& boxes,
+                 float scale, const std::string& png_path) {
+  std::u16string utf16;
+  text_internal::WideToUtf16(text, utf16);
+  return DrawTextPng(face, em_pixels, std::u16string_view(utf16), wrap_width,
+                     boxes, scale, png_path);
+}
+
 }  // namespace platform
