@@ -75,7 +75,9 @@ BYTE PlainType(const json& v) {
 BYTE Classify(const json& v, const json** payload) {
   *payload = &v;
   if (v.is_object() && v.size() == 1) {
-    const auto& [key, inner] = *v.items().begin();
+    auto it = v.begin();
+    const std::string& key = it.key();
+    const json& inner = it.value();
     if (!key.empty() && key[0] == '@') {
       BYTE t = TypeOfTag(key);
       if (t == KZ_TYPE_NONE) throw Fault{"unknown type tag \"" + key + "\""};
