@@ -82,8 +82,10 @@ std::string Utf16ToUtf8(std::u16string_view s) {
   return out;
 }
 
+// The mandatory breaks of the line breaking rules.
 bool IsLineBreak(char32_t c) {
-  return c == u'\n' || c == u'\r' || c == 0x2028 || c == 0x2029;
+  return c == u'\n' || c == u'\r' || c == 0x0B || c == 0x0C || c == 0x85 ||
+         c == 0x2028 || c == 0x2029;
 }
 
 }  // namespace
@@ -322,7 +324,7 @@ void Engine::ShapeLocked(const TextFace& face, std::u16string_view text,
     char32_t cp = NextCodePoint(text, i);
     if (IsLineBreak(cp)) {
       item.kind = ItemKind::kBreak;
-      // "\r\n" is one line end: the "\n" takes no room and breaks nothing.
+      // "\r\n" is one line end, one item.
       if (cp == u'\r' && i < text.size() && text[i] == u'\n') ++i;
       prev = nullptr;
     } else if (cp == u'\t') {

@@ -18,8 +18,9 @@
 //   (the face fontconfig picks for "sans-serif" in Chinese), unless the
 //   format has StringFormatFlagsNoFontFallback; when neither has it, the
 //   face's missing-glyph box stands in.
-// - Lines end at "\r\n", "\n", "\r", U+2028 and U+2029. A tab advances by
-//   four spaces; other control characters take no room.
+// - Lines end at "\r\n", "\n", "\r", vertical tab, form feed, U+0085,
+//   U+2028 and U+2029 (the mandatory breaks of the line breaking rules). A
+//   tab advances by four spaces; other control characters take no room.
 // - Line height is the face's line spacing (ascender - descender + gap);
 //   line i has its baseline at ascender + i * line height below the top.
 //

@@ -160,10 +160,22 @@ TEST(TextEngineTest, LayoutWrapsWithinTheWidth) {
     EXPECT_NEAR(lines, std::round(lines), 1e-3);
     previous_height = r.Height;
   }
-  // Hard line ends count even without wrapping; "\r\n" is one line end.
-  EXPECT_NEAR(Layout(u"a\nb\r\nc", 0).Height, 3 * line, 1e-3);
   // A word longer than the line is split between characters.
   EXPECT_NEAR(Layout(u"WWWWWWWWWW", 25).Height, 5 * line, 1e-3);
+}
+
+TEST(TextEngineTest, LineEndsAgreeInBothModes) {
+  const float line = 9 * kUnitsPerPoint * kLineHeightDejaVu;
+  const float one_line = MeasureTextOutline(DejaVu(), 12, u"ab", {}).Height;
+  for (std::u16string_view end :
+       {u"\n", u"\r\n", u"\r", u"\f", u"\u0085", u"\u2028"}) {
+    SCOPED_TRACE(static_cast<int>(end[0]));
+    const std::u16string text = u"ab" + std::u16string(end) + u"ab";
+    EXPECT_NEAR(Layout(text, 0).Height, 2 * line, 1e-3);
+    EXPECT_NEAR(Layout(text, 500).Height, 2 * line, 1e-3);
+    EXPECT_NEAR(MeasureTextOutline(DejaVu(), 12, text, {}).Height,
+                one_line + 12 * kLineHeightDejaVu, 1e-3);
+  }
 }
 
 TEST(TextEngineTest, LayoutRectangleClips) {
