@@ -1,0 +1,613 @@
+#include "wrenutil/tools.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/common/convert.h"
+#include "platform/common/kzjson.h"
+#include "platform/kernelutil/accountservice.h"
+#include "platform/testing/platform_test.h"
+
+namespace {
+
+// The context suffix under the fixture: fixed clock (2024-03-05 06:07:08.009
+// UTC), self 10001, version 3.7, no account or network service.
+const std::wstring kSuffix =
+    L"[Time=2024-03-05 6:07:08.9][UnixTime=1709618828][CorpUin=0][ExtUin=10001]"
+    L"[ClientVersion=307][ClientIP=0]";
+
+struct Logged {
+  int level;
+  std::wstring text;
+  friend bool operator==(const Logged& a, const Logged& b) {
+    return a.level == b.level && a.text == b.text;
+  }
+  friend std::ostream& operator<<(std::ostream& os, const Logged& l) {
+    return os << "L" << l.level << " \""
+              << Util::Convert::Utf8FromWS(l.text.c_str(), -1).str() << "\"";
+  }
+};
+
+class ToolsTest : public platform::testing::PlatformTest {
+ protected:
+  static CKZComPtr<IKZData> Bag(const char* json) {
+    CKZComPtr<IKZData> d;
+    std::string error;
+    EXPECT_EQ(platform::JsonToKZData(json, &d, &error), S_OK) << json << ": " << error;
+    return d;
+  }
+  static CKZComPtr<IKZArray> Array(const char* json) {
+    CKZComPtr<IKZArray> a;
+    std::string error;
+    EXPECT_EQ(platform::JsonToKZArray(json, &a, &error), S_OK) << json << ": " << error;
+    return a;
+  }
+  // The messages logged since the last call, each checked for the family's
+  // module, source and function texts and the suffix, which is cut off.
+  std::vector<Logged> TakeLogs() {
+    std::vector<Logged> out;
+    for (const platform::LogEntry& e : logs()) {
+      EXPECT_EQ(e.module, L"ML_Others_UtilTools");
+      EXPECT_EQ(e.file, L"file");
+      EXPECT_EQ(e.function, L"func");
+      std::wstring text = e.message;
+      if (text.size() >= kSuffix.size() &&
+          text.compare(text.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0) {
+        text.resize(text.size() - kSuffix.size());
+      } else {
+        ADD_FAILURE() << "no context suffix: " << Util::Convert::Utf8FromWS(text.c_str(), -1).str();
+      }
+      out.push_back(Logged{e.level, text});
+    }
+    ClearLogs();
+    return out;
+  }
+  static std::wstring Hex(const void* p) {
+    wchar_t buf[16];
+    std::swprintf(buf, 16, L"%x",
+                  static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p)));
+    return buf;
+  }
+};
+
+constexpr unsigned long kUntouched = 99;
+
+// ---------------------------------------------------------------------------
+// Membership over plain arrays
+
+TEST_F(ToolsTest, MembershipInPlainArrays) {
+  using Call = std::function<int(IKZArrayRead*, unsigned long&)>;
+  auto dword = [](unsigned long v) -> Call {
+    return [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsDWordInKZArray(v, a, p); };
+  };
+  auto u64 = [](std::uint64_t v) -> Call {
+    return [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsUInt64InKZArray(v, a, p); };
+  };
+  auto text = [](const wchar_t* v) -> Call {
+    return [v](IKZArrayRead* a, unsigned long& p) {
+      std::wstring copy = v ? v : L"";
+      return Util::Tools::IsBSTRInKZArray(v ? copy.data() : nullptr, a, p);
+    };
+  };
+  struct Case {
+    const char* name;
+    Call call;
+    const char* array;
+    int found;
+    unsigned long position;
+    std::wstring message;  // level 3 when found
+  };
+  const Case cases[] = {
+      {"dword lowest of several", dword(7), "[5,7,7]", 1, 1,
+       L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第1个元素"},
+      {"dword at 0", dword(7), "[7]", 1, 0, L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第0个元素"},
+      {"dword skips other types", dword(7), R"(["7",{"@u64":7},{"@u16":7},7])", 1, 3,
+       L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第3个元素"},
+      {"dword 0 not matched by unreadable", dword(0), R"(["x",{"@u64":0}])", 0, kUntouched, L""},
+      {"dword empty", dword(7), "[]", 0, kUntouched, L""},
+      {"dword above 32 bits", dword(0x100000007ul), "[7]", 0, kUntouched, L""},
+      {"dword max", dword(0xFFFFFFFFul), "[4294967295]", 1, 0,
+       L"Util::Tools::IsDWordInKZArray4294967295在数组中找到了，是第0个元素"},
+      {"u64 high half matters", u64(1ull << 40), R"([{"@u64":0},{"@u64":1099511627776}])", 1, 1,
+       L"Util::Tools::IsUInt64InKZArray1099511627776在数组中找到了，是第1个元素"},
+      {"u64 low half alone is not enough", u64(1), R"([{"@u64":4294967297}])", 0, kUntouched, L""},
+      {"u64 0 not matched by unreadable", u64(0), R"([0,"0"])", 0, kUntouched, L""},
+      {"text case-sensitive", text(L"ABC"), R"(["abc","ABC"])", 1, 1,
+       L"Util::Tools::IsBSTRInKZArrayABC在数组中找到了，是第1个元素"},
+      {"text ABC not in abc", text(L"ABC"), R"(["abc"])", 0, kUntouched, L""},
+      {"text chinese", text(L"张三"), R"([1,"张","张三"])", 1, 2,
+       L"Util::Tools::IsBSTRInKZArray张三在数组中找到了，是第2个元素"},
+      {"text null is the empty text", text(nullptr), R"(["x",""])", 1, 1,
+       L"Util::Tools::IsBSTRInKZArray在数组中找到了，是第1个元素"},
+      {"text empty not matched by unreadable", text(L""), R"([0])", 0, kUntouched, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CKZComPtr<IKZArray> array = Array(c.array);
+    unsigned long position = kUntouched;
+    EXPECT_EQ(c.call(array, position), c.found);
+    EXPECT_EQ(position, c.position);
+    std::vector<Logged> expected;
+    if (c.found) expected.push_back(Logged{3, c.message});
+    EXPECT_EQ(TakeLogs(), expected);
+  }
+}
+
+TEST_F(ToolsTest, MembershipNullArrays) {
+  wchar_t abc[] = L"abc";
+  wchar_t field[] = L"dwId";
+  struct Case {
+    std::function<int(unsigned long&)> call;
+    std::wstring message;
+  };
+  const Case cases[] = {
+      {[](unsigned long& p) { return Util::Tools::IsDWordInKZArray(1, nullptr, p); },
+       L"Util::Tools::IsDWordInKZArraypDWordArrRead为空，直接返回不在数组内"},
+      {[](unsigned long& p) { return Util::Tools::IsUInt64InKZArray(1, nullptr, p); },
+       L"Util::Tools::IsUInt64InKZArraypUInt64ArrRead为空，直接返回不在数组内"},
+      {[&](unsigned long& p) { return Util::Tools::IsBSTRInKZArray(abc, nullptr, p); },
+       L"Util::Tools::IsBSTRInKZArraypBSTRArrRead为空，直接返回不在数组内"},
+      {[&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(1, field, nullptr, p); },
+       L"Util::Tools::IsDWordInKZDataArraypDstArrRead为空，返回FASLE"},
+      {[&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(1, field, nullptr, p); },
+       L"Util::Tools::IsUInt64InKZDataArraypDstArrRead为空，返回FASLE"},
+      {[&](unsigned long& p) {
+         return Util::Tools::IsBSTRInKZDataArray(abc, field, nullptr, p);
+       },
+       L"Util::Tools::IsBSTRInKZDataArraypDstArrRead为空，返回FASLE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Util::Convert::Utf8FromWS(c.message.c_str(), -1).str());
+    unsigned long position = kUntouched;
+    EXPECT_EQ(c.call(position), 0);
+    EXPECT_EQ(position, kUntouched);
+    EXPECT_EQ(TakeLogs(), (std::vector<Logged>{{2, c.message}}));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Membership over arrays of records
+
+TEST_F(ToolsTest, MembershipInRecordArrays) {
+  // Passed over: a number element, a field of another type, a record without
+  // the field; then two hits.
+  CKZComPtr<IKZArray> records = Array(
+      R"([7, {"dwId":"7","u":"7","s":7}, {"other":7}, {"dwId":7,"u":{"@u64":7},"s":"abc"},
+          {"dwId":7,"u":{"@u64":7},"s":"abc"}, {"dwId":0,"u":{"@u64":0},"s":""}])");
+  wchar_t dw_id[] = L"dwId";
+  wchar_t u[] = L"u";
+  wchar_t s[] = L"s";
+  wchar_t abc[] = L"abc";
+  wchar_t upper[] = L"ABC";
+  wchar_t empty[] = L"";
+  struct Case {
+    const char* name;
+    std::function<int(unsigned long&)> call;
+    int found;
+    unsigned long position;
+  };
+  IKZArrayRead* a = records.Get();
+  const Case cases[] = {
+      {"dword lowest hit", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(7, dw_id, a, p); }, 1, 3},
+      {"dword 0 only where present", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, dw_id, a, p); }, 1, 5},
+      {"dword absent value", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(8, dw_id, a, p); }, 0, kUntouched},
+      {"dword null name", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, nullptr, a, p); }, 0, kUntouched},
+      {"u64 lowest hit", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(7, u, a, p); }, 1, 3},
+      {"u64 0 only where present", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, u, a, p); }, 1, 5},
+      {"u64 null name", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, nullptr, a, p); }, 0, kUntouched},
+      {"text hit", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, s, a, p); }, 1, 3},
+      {"text case-sensitive", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(upper, s, a, p); }, 0, kUntouched},
+      {"text empty only where present", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(empty, s, a, p); }, 1, 5},
+      {"text null value is empty", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(nullptr, s, a, p); }, 1, 5},
+      {"text null name", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, nullptr, a, p); }, 0, kUntouched},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    unsigned long position = kUntouched;
+    EXPECT_EQ(c.call(position), c.found);
+    EXPECT_EQ(position, c.position);
+    EXPECT_TRUE(TakeLogs().empty()) << "the record variants log only a null array";
+  }
+  // Every record reference taken during the scans was given back.
+  CKZComPtr<IKZData> first;
+  ASSERT_EQ(records->GetKZData(3, &first), S_OK);
+  EXPECT_EQ(first->AddRef(), 3u);  // the array's, ours, this one
+  first->Release();
+}
+
+// ---------------------------------------------------------------------------
+// Whole-object comparisons
+
+TEST_F(ToolsTest, CompareKZDataAndArray) {
+  CKZComPtr<IKZData> a = Bag(R"({"x":1,"sub":{"y":[1,2]}})");
+  CKZComPtr<IKZData> same = Bag(R"({"sub":{"y":[1,2]},"x":1})");
+  CKZComPtr<IKZData> other = Bag(R"({"x":1,"sub":{"y":[1,3]}})");
+  CKZComPtr<IKZArray> arr = Array(R"([1,"a",{"k":1}])");
+  CKZComPtr<IKZArray> arr_same = Array(R"([1,"a",{"k":1}])");
+  CKZComPtr<IKZArray> arr_other = Array(R"(["a",1,{"k":1}])");
+
+  const std::wstring data_same = L"Util::Tools::CompareKZData: pDataNew（%1） == pDataOld（%2）";
+  const std::wstring data_null =
+      L"Util::Tools::CompareKZData: pDataNew（%1）、pDataOld（%2）有一个为空，而另一个不为空";
+  const std::wstring array_same = L"Util::Tools::CompareKZArray: pArrayNew（%1） == pArrayOld（%2）";
+  const std::wstring array_null =
+      L"Util::Tools::CompareKZArray: pArrayNew（%1）、pArrayOld（%2）有一个为空，而另一个不为空";
+  // %1 is the second argument, %2 the first.
+  auto message = [](std::wstring text, const void* first, const void* second) {
+    text.replace(text.find(L"%1"), 2, Hex(second));
+    text.replace(text.find(L"%2"), 2, Hex(first));
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::function<int()> call;
+    int equal;
+    std::wstring logged;  // level 3; empty for none
+  };
+  IKZData* pa = a.Get();
+  IKZArray* parr = arr.Get();
+  const Case cases[] = {
+      {"data both null", [] { return Util::Tools::CompareKZData(nullptr, nullptr); }, 1,
+       message(data_same, nullptr, nullptr)},
+      {"data itself", [&] { return Util::Tools::CompareKZData(pa, pa); }, 1, message(data_same, pa, pa)},
+      {"data second null", [&] { return Util::Tools::CompareKZData(pa, nullptr); }, 0,
+       message(data_null, pa, nullptr)},
+      {"data first null", [&] { return Util::Tools::CompareKZData(nullptr, pa); }, 0,
+       message(data_null, nullptr, pa)},
+      {"data equal, other order", [&] { return Util::Tools::CompareKZData(pa, same); }, 1, L""},
+      {"data differs deep inside", [&] { return Util::Tools::CompareKZData(pa, other); }, 0, L""},
+      {"array both null", [] { return Util::Tools::CompareKZArray(nullptr, nullptr); }, 1,
+       message(array_same, nullptr, nullptr)},
+      {"array itself", [&] { return Util::Tools::CompareKZArray(parr, parr); }, 1,
+       message(array_same, parr, parr)},
+      {"array second null", [&] { return Util::Tools::CompareKZArray(parr, nullptr); }, 0,
+       message(array_null, parr, nullptr)},
+      {"array first null", [&] { return Util::Tools::CompareKZArray(nullptr, parr); }, 0,
+       message(array_null, nullptr, parr)},
+      {"array equal", [&] { return Util::Tools::CompareKZArray(parr, arr_same); }, 1, L""},
+      {"array order matters", [&] { return Util::Tools::CompareKZArray(parr, arr_other); }, 0, L""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.call(), c.equal);
+    std::vector<Logged> expected;
+    if (!c.logged.empty()) expected.push_back(Logged{3, c.logged});
+    EXPECT_EQ(TakeLogs(), expected);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Field comparisons
+
+using FieldCompare = int (*)(IKZData*, IKZData*, const char*, const char*);
+
+TEST_F(ToolsTest, CompareFieldValues) {
+  using namespace Util::Tools;
+  struct Case {
+    const char* name;
+    FieldCompare compare;
+    const char* first;
+    const char* second;
+    const char* first_name;
+    const char* second_name;
+    int equal;
+  };
+  const Case cases[] = {
+      // DWord
+      {"dword absent from both", CompareKZDataFieldValueDWord, "{}", "{}", "a", "a", 1},
+      {"dword 0 vs absent", CompareKZDataFieldValueDWord, R"({"a":0})", "{}", "a", "a", 1},
+      {"dword 1 vs absent", CompareKZDataFieldValueDWord, R"({"a":1})", "{}", "a", "a", 0},
+      {"dword absent vs 0", CompareKZDataFieldValueDWord, "{}", R"({"a":0})", "a", "a", 1},
+      {"dword names differ", CompareKZDataFieldValueDWord, R"({"a":5,"b":6})", R"({"a":6,"b":5})", "a", "b", 1},
+      {"dword unequal", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":6})", "a", "a", 0},
+      {"dword unreadable first reads 0", CompareKZDataFieldValueDWord, R"({"a":"5"})", R"({"a":0})", "a", "a", 1},
+      {"dword second of other type", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":{"@u16":5}})", "a", "a", 0},
+      {"dword null names", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":6})", nullptr, nullptr, 1},
+      // Str
+      {"str empty vs absent", CompareKZDataFieldValueStr, R"({"s":""})", "{}", "s", "s", 1},
+      {"str absent vs empty", CompareKZDataFieldValueStr, "{}", R"({"s":""})", "s", "s", 1},
+      {"str absent vs text", CompareKZDataFieldValueStr, "{}", R"({"s":"x"})", "s", "s", 0},
+      {"str text vs absent", CompareKZDataFieldValueStr, R"({"s":"x"})", "{}", "s", "s", 0},
+      {"str names differ", CompareKZDataFieldValueStr, R"({"s":"张三"})", R"({"t":"张三"})", "s", "t", 1},
+      {"str case-sensitive", CompareKZDataFieldValueStr, R"({"s":"x"})", R"({"s":"X"})", "s", "s", 0},
+      {"str unreadable first vs absent", CompareKZDataFieldValueStr, R"({"s":5})", "{}", "s", "s", 1},
+      // UInt64
+      {"u64 absent from both", CompareKZDataFieldValueUInt64, "{}", "{}", "u", "u", 1},
+      {"u64 0 vs absent", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":0}})", "{}", "u", "u", 1},
+      {"u64 equal", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":5}})", R"({"v":{"@u64":5}})", "u", "v", 1},
+      {"u64 high halves differ", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":4294967296}})", R"({"u":{"@u64":0}})", "u", "u", 0},
+      {"u64 unreadable reads 0", CompareKZDataFieldValueUInt64, R"({"u":5})", R"({"u":{"@u64":0}})", "u", "u", 1},
+      // KZBuffer
+      {"buf equal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})", R"({"b":{"@buf":"6162"}})", "b", "b", 1},
+      {"buf unequal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})", R"({"b":{"@buf":"6163"}})", "b", "b", 0},
+      {"buf empty vs absent", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":""}})", "{}", "b", "b", 1},
+      {"buf absent vs empty", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":""}})", "b", "b", 1},
+      {"buf absent vs bytes", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":"00"}})", "b", "b", 0},
+      // KZArray
+      {"array deep equal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})", R"({"a":[1,{"k":"v"}]})", "a", "a", 1},
+      {"array deep unequal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})", R"({"a":[1,{"k":"w"}]})", "a", "a", 0},
+      {"array absent vs empty", CompareKZDataFieldValueKZArray, "{}", R"({"a":[]})", "a", "a", 0},
+      {"array absent from both", CompareKZDataFieldValueKZArray, "{}", "{}", "a", "a", 1},
+      // KZData
+      {"data deep equal", CompareKZDataFieldValueKZData, R"({"d":{"x":1,"y":[2]}})", R"({"e":{"y":[2],"x":1}})", "d", "e", 1},
+      {"data deep unequal", CompareKZDataFieldValueKZData, R"({"d":{"x":1}})", R"({"d":{"x":2}})", "d", "d", 0},
+      {"data empty vs absent", CompareKZDataFieldValueKZData, R"({"d":{}})", "{}", "d", "d", 0},
+      {"data absent from both", CompareKZDataFieldValueKZData, "{}", "{}", "d", "d", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CKZComPtr<IKZData> first = Bag(c.first);
+    CKZComPtr<IKZData> second = Bag(c.second);
+    EXPECT_EQ(c.compare(first, second, c.first_name, c.second_name), c.equal);
+    EXPECT_TRUE(TakeLogs().empty());
+  }
+}
+
+TEST_F(ToolsTest, CompareFieldValuesRefusesNullRecords) {
+  using namespace Util::Tools;
+  struct Variant {
+    FieldCompare compare;
+    const wchar_t* name;
+  };
+  const Variant variants[] = {
+      {CompareKZDataFieldValueDWord, L"Util::Tools::CompareKZDataFieldValueDWord"},
+      {CompareKZDataFieldValueStr, L"Util::Tools::CompareKZDataFieldValueStr"},
+      {CompareKZDataFieldValueUInt64, L"Util::Tools::CompareKZDataFieldValueUInt64"},
+      {CompareKZDataFieldValueKZBuffer, L"Util::Tools::CompareKZDataFieldValueKZBuffer"},
+      {CompareKZDataFieldValueKZArray, L"Util::Tools::CompareKZDataFieldValueKZArray"},
+      {CompareKZDataFieldValueKZData, L"Util::Tools::CompareKZDataFieldValueKZData"},
+  };
+  CKZComPtr<IKZData> bag = Bag("{}");
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(Util::Convert::Utf8FromWS(v.name, -1).str());
+    const Logged refused{
+        2, std::wstring(v.name) + L": pDataNew或pDataOld为空，请保证两者都不为空，直接返回FALSE。"};
+    EXPECT_EQ(v.compare(nullptr, bag, "a", "a"), 0);
+    EXPECT_EQ(v.compare(bag, nullptr, "a", "a"), 0);
+    EXPECT_EQ(v.compare(nullptr, nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(TakeLogs(), (std::vector<Logged>{refused, refused, refused}));
+  }
+}
+
+TEST_F(ToolsTest, PrintDumpDoesNothing) {
+  CKZComPtr<IKZData> bag = Bag(R"({"a":1})");
+  CKZComPtr<IKZArray> array = Array("[1]");
+  EXPECT_EQ(Util::Tools::PrintDump(static_cast<IKZDataRead*>(bag.Get())), 0);
+  EXPECT_EQ(Util::Tools::PrintDump(static_cast<IKZArrayRead*>(array.Get())), 0);
+  EXPECT_EQ(Util::Tools::PrintDump(static_cast<IKZDataRead*>(nullptr)), 0);
+  EXPECT_EQ(Util::Tools::PrintDump(static_cast<IKZArrayRead*>(nullptr)), 0);
+  EXPECT_TRUE(logs().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Single-value conversions
+
+TEST_F(ToolsTest, ConvertBufferToCString) {
+  struct Case {
+    const char* hex;  // null: no buffer
+    std::wstring text;
+  };
+  const Case cases[] = {
+      {"616263", L"abc"},
+      {nullptr, L""},
+      {"", L""},
+      {"e5bca0e4b889", L"张三"},
+      {"61ff62", L"a\uFFFDb"},   // invalid byte
+      {"e5bc", L"\uFFFD"},       // truncated sequence
+      {"610062", std::wstring(L"a\0b", 3)},  // a zero byte is kept
+      {"f09f9880", L"\U0001F600"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hex ? c.hex : "null");
+    CKZComPtr<IKZBuffer> buffer;
+    if (c.hex != nullptr) {
+      std::string json = std::string(R"({"b":{"@buf":")") + c.hex + "\"}}";
+      Bag(json.c_str())->GetBuf("b", &buffer);
+    }
+    CKZStringW text(L"previous");
+    EXPECT_EQ(Util::Tools::ConvertBufferToCString(buffer, text), 1);
+    EXPECT_EQ(text.str(), c.text);
+  }
+}
+
+TEST_F(ToolsTest, ConvertCStringToBuffer) {
+  struct Case {
+    std::wstring text;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {L"abc", "abc"},
+      {L"", ""},
+      {L"张三", "\xe5\xbc\xa0\xe4\xb8\x89"},
+      {std::wstring(L"ab\0cd", 5), "ab"},  // up to the first zero
+      {L"\U0001F600", "\xf0\x9f\x98\x80"},
+      {std::wstring(1, static_cast<wchar_t>(0xD800)), "\xef\xbf\xbd"},  // lone surrogate
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.bytes);
+    IKZBuffer* buffer = nullptr;
+    EXPECT_EQ(Util::Tools::ConvertCStringToBuffer(CKZStringW(c.text), &buffer), 1);
+    ASSERT_NE(buffer, nullptr);
+    BYTE* data = nullptr;
+    DWORD size = 99;
+    buffer->GetData(&data);
+    buffer->GetSize(&size);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), c.bytes);
+    EXPECT_EQ(buffer->Release(), 0u) << "exactly one reference for the caller";
+  }
+  EXPECT_EQ(Util::Tools::ConvertCStringToBuffer(CKZStringW(L"abc"), nullptr), 1);
+
+  // A value already in the slot is overwritten, not released.
+  CKZComPtr<IKZBuffer> held;
+  Util::Data::CreateKZBuffer(&held);
+  IKZBuffer* slot = held.Get();
+  EXPECT_EQ(Util::Tools::ConvertCStringToBuffer(CKZStringW(L"x"), &slot), 1);
+  EXPECT_NE(slot, held.Get());
+  EXPECT_EQ(held->AddRef(), 2u);
+  held->Release();
+  slot->Release();
+  EXPECT_TRUE(logs().empty());
+}
+
+// ---------------------------------------------------------------------------
+// Record conversions
+
+TEST_F(ToolsTest, RecordConversionsBothWays) {
+  struct Case {
+    const char* name;
+    bool to_text;  // bytes_ -> str_, else str_ -> bytes_
+    const char* source;
+    const char* converted;
+  };
+  const Case cases[] = {
+      {"bytes to text", true,
+       R"({"bytes_title":{"@buf":"e6a087e9a298"},"dwId":7})",
+       R"({"str_title":"标题","dwId":7})"},
+      {"buffer without prefix keeps its name", true, R"({"raw":{"@buf":"6162"}})",
+       R"({"raw":"ab"})"},
+      {"every prefix replaced", true, R"({"bytes_bytes_x":{"@buf":"61"},"xbytes_":{"@buf":""}})",
+       R"({"str_str_x":"a","xstr_":""})"},
+      {"texts stay texts, nested copied", true,
+       R"({"str_a":"t","sub":{"bytes_in":{"@buf":"61"}},"list":[{"@buf":"61"}],"n":{"@i64":-1}})",
+       R"({"str_a":"t","sub":{"bytes_in":{"@buf":"61"}},"list":[{"@buf":"61"}],"n":{"@i64":-1}})"},
+      {"text to bytes", false, R"({"str_name":"张三","n":{"@u8":1}})",
+       R"({"bytes_name":{"@buf":"e5bca0e4b889"},"n":{"@u8":1}})"},
+      {"empty text to empty bytes", false, R"({"str_":""})", R"({"bytes_":{"@buf":""}})"},
+      {"buffers stay buffers", false, R"({"bytes_x":{"@buf":"00ff"},"str_y":"y"})",
+       R"({"bytes_x":{"@buf":"00ff"},"bytes_y":{"@buf":"79"}})"},
+      {"empty record", true, "{}", "{}"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CKZComPtr<IKZData> source = Bag(c.source);
+    CKZComPtr<IKZData> converted;
+    int result = c.to_text
+                     ? Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix(source, &converted)
+                     : Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix(source, &converted);
+    EXPECT_EQ(result, 1);
+    ASSERT_TRUE(converted);
+    EXPECT_EQ(platform::KZDataToJson(converted), c.converted);
+  }
+  EXPECT_TRUE(logs().empty());
+}
+
+TEST_F(ToolsTest, RecordConversionRoundTripAndCopyDepth) {
+  CKZComPtr<IKZData> source =
+      Bag(R"({"bytes_title":{"@buf":"e6a087e9a298"},"dwId":7,"sub":{"k":1}})");
+  CKZComPtr<IKZData> text;
+  ASSERT_EQ(Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix(source, &text), 1);
+  CKZComPtr<IKZData> back;
+  ASSERT_EQ(Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix(text, &back), 1);
+  EXPECT_EQ(source->IsEqual(back), S_OK) << platform::KZDataToJson(back);
+
+  // The nested record was copied, not shared.
+  CKZComPtr<IKZData> sub;
+  ASSERT_EQ(source->GetKZData("sub", &sub), S_OK);
+  sub->SetDWord("k", 2);
+  EXPECT_EQ(platform::KZDataToJson(text), R"({"str_title":"标题","dwId":7,"sub":{"k":1}})");
+}
+
+TEST_F(ToolsTest, RecordConversionRefusals) {
+  using Convert = int (*)(IKZDataRead*, IKZData**);
+  struct Variant {
+    Convert convert;
+    std::wstring name;
+  };
+  const Variant variants[] = {
+      {Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix,
+       L"Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix"},
+      {Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix,
+       L"Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix"},
+  };
+  CKZComPtr<IKZData> source = Bag(R"({"str_a":"a","bytes_b":{"@buf":"62"}})");
+  for (const Variant& v : variants) {
+    SCOPED_TRACE(Util::Convert::Utf8FromWS(v.name.c_str(), -1).str());
+    EXPECT_EQ(v.convert(source, nullptr), 0);
+    EXPECT_EQ(v.convert(nullptr, nullptr), 0);
+    EXPECT_EQ(TakeLogs(), (std::vector<Logged>{{2, v.name + L"ppDstData为空，返回FALSE"},
+                                               {2, v.name + L"ppDstData为空，返回FALSE"}}));
+
+    // A null source leaves a new, empty record; the old slot value is
+    // overwritten, not released.
+    CKZComPtr<IKZData> held = Bag(R"({"x":1})");
+    IKZData* slot = held.Get();
+    EXPECT_EQ(v.convert(nullptr, &slot), 1);
+    ASSERT_NE(slot, nullptr);
+    EXPECT_NE(slot, held.Get());
+    EXPECT_EQ(platform::KZDataToJson(slot), "{}");
+    EXPECT_EQ(held->AddRef(), 2u);
+    held->Release();
+    EXPECT_EQ(slot->Release(), 0u) << "one reference for the caller";
+    EXPECT_EQ(TakeLogs(),
+              (std::vector<Logged>{{2, v.name + L"pSrcData为空，不需要转换，返回TRUE"}}));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// StringBeginEllipsis
+
+TEST_F(ToolsTest, StringBeginEllipsis) {
+  struct Case {
+    std::wstring text;
+    unsigned long max;
+    std::wstring result;
+  };
+  const Case cases[] = {
+      {L"abcdefgh", 5, L"...efgh"},
+      {L"abcdefgh", 7, L"...cdefgh"},
+      {L"abcdefgh", 8, L"abcdefgh"},
+      {L"abcdefgh", 100, L"abcdefgh"},
+      {L"abcdefgh", ULONG_MAX, L"abcdefgh"},
+      {L"abcdefgh", 2, L"...h"},
+      {L"abcdefgh", 1, L"..."},
+      {L"abcdefgh", 0, L"..."},
+      {L"", 0, L""},
+      {L"一二三四五六", 3, L"...五六"},
+      {L"a\U0001F600b\U0001F601", 3, L"...b\U0001F601"},  // whole code points
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.max);
+    CKZStringW result(L"previous");
+    EXPECT_EQ(Util::Tools::StringBeginEllipsis(CKZStringW(c.text), result, c.max), 1);
+    EXPECT_EQ(result.str(), c.result);
+  }
+  // The result may be the text's own variable.
+  CKZStringW same(L"abcdefgh");
+  Util::Tools::StringBeginEllipsis(same, same, 5);
+  EXPECT_EQ(same.str(), L"...efgh");
+}
+
+// ---------------------------------------------------------------------------
+// The context suffix, once in full, with the account and network services.
+
+TEST_F(ToolsTest, MessagesCarryTheContextSuffix) {
+  CKZComPtr<IKZAccountService> account;
+  ASSERT_EQ(platform::CreateMemoryAccountService(platform::AccountInfo{123456, 0, 0}, &account),
+            S_OK);
+  CKZComPtr<IKZNetworkService> network;
+  ASSERT_EQ(platform::CreateMemoryNetworkService(0xC0A80102, &network), S_OK);  // 192.168.1.2
+  AddService(IKZAccountService::kIid, account);
+  AddService(IKZNetworkService::kIid, network);
+
+  unsigned long position = 0;
+  Util::Tools::IsDWordInKZArray(1, nullptr, position);
+  ASSERT_EQ(logs().size(), 1u);
+  const platform::LogEntry& e = logs()[0];
+  EXPECT_EQ(e.level, 2);
+  EXPECT_EQ(e.module, L"ML_Others_UtilTools");
+  EXPECT_EQ(e.file, L"file");
+  EXPECT_EQ(e.function, L"func");
+  EXPECT_EQ(e.unix_time_ms, static_cast<std::int64_t>(kFixedTimeMs));
+  EXPECT_EQ(e.message,
+            L"Util::Tools::IsDWordInKZArraypDWordArrRead为空，直接返回不在数组内"
+            L"[Time=2024-03-05 6:07:08.9][UnixTime=1709618828][CorpUin=123456]"
+            L"[ExtUin=10001][ClientVersion=307][ClientIP=3232235778]");
+}
+
+}  // namespace
