@@ -20,7 +20,8 @@
 #define WRENUTIL_APP_COMMANDS(X) \
   X(Sample)                      \
   X(Bag)                         \
-  X(Ellipsis)
+  X(Ellipsis)                    \
+  X(Text)
 
 namespace wrenutil_app {
 
