@@ -10,8 +10,7 @@
 namespace {
 
 // 50 characters, Latin and Chinese.
-const wchar_t kText[] =
-    L"Send a message to 张伟 and 李娜 about the quarter plan";
+const wchar_t kText[] = L"Send a message to 张伟 and 李娜 about the quarter plan";
 
 CKZComPtr<IGFFont> Font() {
   CKZComPtr<IGFFont> font;
@@ -36,8 +35,7 @@ void BM_GetTextBoundsSuitable(benchmark::State& state) {
   const auto width = static_cast<unsigned long>(
       Util::UI::GetTextBounds(font, Gdiplus::StringFormat(), text).Width / 2);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        Util::UI::GetTextBoundsSuitable(font, text, width));
+    benchmark::DoNotOptimize(Util::UI::GetTextBoundsSuitable(font, text, width));
   }
   state.counters["chars"] = static_cast<double>(text.GetLength());
 }

@@ -41,8 +41,7 @@ RealisedFont Realise(IGFFont* font) {
 
 }  // namespace
 
-Gdiplus::SizeF GetTextBounds(CKZComPtr<IGFFont> font,
-                             const Gdiplus::StringFormat& format,
+Gdiplus::SizeF GetTextBounds(CKZComPtr<IGFFont> font, const Gdiplus::StringFormat& format,
                              const CKZStringW& text) {
   if (!EnsureStarted() || !font) return Gdiplus::SizeF(0.0f, 0.0f);
   const RealisedFont realised = Realise(font);
@@ -53,8 +52,8 @@ Gdiplus::SizeF GetTextBounds(CKZComPtr<IGFFont> font,
   return Gdiplus::SizeF(bounds.Width, bounds.Height);
 }
 
-CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font,
-                                 const CKZStringW& text, unsigned long width) {
+CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font, const CKZStringW& text,
+                                 unsigned long width) {
   if (!EnsureStarted() || text.IsEmpty()) return text;
   auto measure = [&font](const CKZStringW& part) {
     const Gdiplus::StringFormat format(0, Gdiplus::LANG_NEUTRAL);
@@ -82,16 +81,14 @@ CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font,
   return text;
 }
 
-int GetMutLineTextShowRect(CKZComPtr<IGFFont> font, const CKZStringW& text,
-                           tagSIZE box, tagRECT* rect) {
+int GetMutLineTextShowRect(CKZComPtr<IGFFont> font, const CKZStringW& text, tagSIZE box,
+                           tagRECT* rect) {
   if (!EnsureStarted() || !font || rect == nullptr) return 0;
   const RealisedFont realised = Realise(font);
-  const Gdiplus::RectF layout(0.0f, 0.0f, static_cast<float>(box.cx),
-                              static_cast<float>(box.cy));
+  const Gdiplus::RectF layout(0.0f, 0.0f, static_cast<float>(box.cx), static_cast<float>(box.cy));
   Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
   bounds = platform::MeasureTextLayout(realised.family, realised.size,
-                                       std::wstring_view(text.str()), layout,
-                                       nullptr);
+                                       std::wstring_view(text.str()), layout, nullptr);
   rect->left = static_cast<LONG>(std::ceil(bounds.X));
   rect->top = static_cast<LONG>(std::ceil(bounds.Y));
   rect->right = static_cast<LONG>(std::ceil(bounds.X + bounds.Width));
@@ -104,8 +101,7 @@ namespace {
 // Finds `name` below `root` and, when the find succeeds and the element has
 // a frame interface, hands the frame to `apply`. Returns the element found.
 template <typename Apply>
-CKZComPtr<IGFElement> WithFrame(IGFElement* root, const wchar_t* name,
-                                Apply&& apply) {
+CKZComPtr<IGFElement> WithFrame(IGFElement* root, const wchar_t* name, Apply&& apply) {
   if (root == nullptr || name == nullptr) return CKZComPtr<IGFElement>();
   CKZComPtr<IGFElement> element;
   const HRESULT hr = root->FindElement(name, &element);
@@ -118,10 +114,8 @@ CKZComPtr<IGFElement> WithFrame(IGFElement* root, const wchar_t* name,
 
 }  // namespace
 
-CKZComPtr<IGFElement> SetConfig(IGFElement* root, wchar_t* name,
-                                wchar_t* config) {
-  return WithFrame(root, name,
-                   [config](IGFFrame* frame) { frame->SetConfig(config); });
+CKZComPtr<IGFElement> SetConfig(IGFElement* root, wchar_t* name, wchar_t* config) {
+  return WithFrame(root, name, [config](IGFFrame* frame) { frame->SetConfig(config); });
 }
 
 CKZComPtr<IGFElement> SetHidden(IGFElement* root, wchar_t* name, int hidden) {
@@ -132,10 +126,8 @@ CKZComPtr<IGFElement> SetHidden(IGFElement* root, wchar_t* name, int hidden) {
   });
 }
 
-CKZComPtr<IGFElement> SetMargin(IGFElement* root, wchar_t* name,
-                                CRect margin) {
-  return WithFrame(root, name,
-                   [&margin](IGFFrame* frame) { frame->SetMargin(margin); });
+CKZComPtr<IGFElement> SetMargin(IGFElement* root, wchar_t* name, CRect margin) {
+  return WithFrame(root, name, [&margin](IGFFrame* frame) { frame->SetMargin(margin); });
 }
 
 }  // namespace Util::UI

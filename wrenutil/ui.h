@@ -41,8 +41,7 @@ WRENUTIL_API Gdiplus::SizeF GetTextBounds(CKZComPtr<IGFFont> font,
 // empty. A null font or an unknown face measures every text as 0 wide, so
 // the whole text comes back; a width of 0 gives the empty beginning for a
 // text whose first character has an outline.
-WRENUTIL_API CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font,
-                                              const CKZStringW& text,
+WRENUTIL_API CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font, const CKZStringW& text,
                                               unsigned long width);
 
 // Lays `text` out in `font` (points at 96 dots per inch, so the result is in
@@ -54,9 +53,8 @@ WRENUTIL_API CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font,
 // Always returns 0. *rect is left untouched when the engine cannot start or
 // the font is null; it becomes (0, 0, 0, 0) for an unknown face or an empty
 // text. A null `rect` is allowed: nothing is measured.
-WRENUTIL_API int GetMutLineTextShowRect(CKZComPtr<IGFFont> font,
-                                        const CKZStringW& text, tagSIZE box,
-                                        tagRECT* rect);
+WRENUTIL_API int GetMutLineTextShowRect(CKZComPtr<IGFFont> font, const CKZStringW& text,
+                                        tagSIZE box, tagRECT* rect);
 
 // Each finds the element named `name` below `root` (FindElement) and, when
 // the find succeeds and the element answers to IGFFrame, applies one
@@ -69,12 +67,9 @@ WRENUTIL_API int GetMutLineTextShowRect(CKZComPtr<IGFFont> font,
 // also when it has no frame interface and nothing was set; an empty pointer
 // when `root` or `name` is null or no element was found. `root` and `name`
 // are borrowed.
-WRENUTIL_API CKZComPtr<IGFElement> SetConfig(IGFElement* root, wchar_t* name,
-                                             wchar_t* config);
-WRENUTIL_API CKZComPtr<IGFElement> SetHidden(IGFElement* root, wchar_t* name,
-                                             int hidden);
-WRENUTIL_API CKZComPtr<IGFElement> SetMargin(IGFElement* root, wchar_t* name,
-                                             CRect margin);
+WRENUTIL_API CKZComPtr<IGFElement> SetConfig(IGFElement* root, wchar_t* name, wchar_t* config);
+WRENUTIL_API CKZComPtr<IGFElement> SetHidden(IGFElement* root, wchar_t* name, int hidden);
+WRENUTIL_API CKZComPtr<IGFElement> SetMargin(IGFElement* root, wchar_t* name, CRect margin);
 
 }  // namespace Util::UI
 

@@ -47,10 +47,9 @@ TEST_F(UITest, BoundsGrowWithTheText) {
   }
   // In outline units the em is the size in points: twice the size, twice
   // the bounds.
-  const Gdiplus::SizeF nine =
-      Util::UI::GetTextBounds(dejavu_, Gdiplus::StringFormat(), L"Wg");
-  const Gdiplus::SizeF eighteen = Util::UI::GetTextBounds(
-      MakeFont(L"DejaVu Sans", 18), Gdiplus::StringFormat(), L"Wg");
+  const Gdiplus::SizeF nine = Util::UI::GetTextBounds(dejavu_, Gdiplus::StringFormat(), L"Wg");
+  const Gdiplus::SizeF eighteen =
+      Util::UI::GetTextBounds(MakeFont(L"DejaVu Sans", 18), Gdiplus::StringFormat(), L"Wg");
   EXPECT_NEAR(eighteen.Width, 2 * nine.Width, 1e-3);
   EXPECT_NEAR(eighteen.Height, 2 * nine.Height, 1e-3);
   EXPECT_LT(nine.Height, 9.0f);
@@ -69,8 +68,7 @@ TEST_F(UITest, NothingToMeasure) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    const Gdiplus::SizeF size =
-        Util::UI::GetTextBounds(c.font, Gdiplus::StringFormat(), c.text);
+    const Gdiplus::SizeF size = Util::UI::GetTextBounds(c.font, Gdiplus::StringFormat(), c.text);
     EXPECT_EQ(size.Width, 0);
     EXPECT_EQ(size.Height, 0);
     EXPECT_EQ(Util::UI::GetTextBoundsSuitable(c.font, c.text, 0), c.text);
@@ -82,9 +80,8 @@ TEST_F(UITest, SuitableIsTheLongestBeginningThatFits) {
   // For every width up to the whole text's, the search must agree with a
   // plain scan for the longest fitting beginning; widths just below, at and
   // above each beginning's width are all covered.
-  for (const CKZStringW& text :
-       {CKZStringW(L"The quick brown fox"), CKZStringW(L"联系人 list 搜索"),
-        CKZStringW(L"ab  cd")}) {
+  for (const CKZStringW& text : {CKZStringW(L"The quick brown fox"),
+                                 CKZStringW(L"联系人 list 搜索"), CKZStringW(L"ab  cd")}) {
     SCOPED_TRACE(text.GetString());
     std::vector<float> widths;
     for (int n = 0; n <= text.GetLength(); ++n) {
@@ -97,8 +94,7 @@ TEST_F(UITest, SuitableIsTheLongestBeginningThatFits) {
       for (int n = 0; n <= text.GetLength(); ++n) {
         if (widths[n] <= static_cast<float>(width)) expected = n;
       }
-      EXPECT_EQ(Util::UI::GetTextBoundsSuitable(dejavu_, text, width),
-                text.Left(expected));
+      EXPECT_EQ(Util::UI::GetTextBoundsSuitable(dejavu_, text, width), text.Left(expected));
     }
   }
 }
@@ -121,8 +117,7 @@ TEST_F(UITest, SuitableCases) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
-    EXPECT_EQ(Util::UI::GetTextBoundsSuitable(c.font, text, c.width),
-              c.expected);
+    EXPECT_EQ(Util::UI::GetTextBoundsSuitable(c.font, text, c.width), c.expected);
   }
   // The caller's font reference is untouched by the by-value parameter.
   dejavu_->AddRef();
@@ -131,8 +126,7 @@ TEST_F(UITest, SuitableCases) {
 
 TEST_F(UITest, ShowRectWrapsWithinTheBox) {
   constexpr tagRECT kUntouched{-7, -7, -7, -7};
-  const CKZStringW text =
-      L"The contact list shows 联系人 and their 部门 in a narrow column";
+  const CKZStringW text = L"The contact list shows 联系人 and their 部门 in a narrow column";
   auto show = [&](IGFFont* font, const CKZStringW& t, LONG cx, LONG cy) {
     tagRECT rect = kUntouched;
     EXPECT_EQ(Util::UI::GetMutLineTextShowRect(font, t, tagSIZE{cx, cy}, &rect), 0);
@@ -159,9 +153,7 @@ TEST_F(UITest, ShowRectWrapsWithinTheBox) {
   EXPECT_EQ(show(nullptr, text, 100, 0), kUntouched);
   EXPECT_EQ(show(unknown_, text, 100, 0), (tagRECT{0, 0, 0, 0}));
   EXPECT_EQ(show(dejavu_, L"", 100, 0), (tagRECT{0, 0, 0, 0}));
-  EXPECT_EQ(Util::UI::GetMutLineTextShowRect(dejavu_, text, tagSIZE{10, 10},
-                                             nullptr),
-            0);
+  EXPECT_EQ(Util::UI::GetMutLineTextShowRect(dejavu_, text, tagSIZE{10, 10}, nullptr), 0);
 }
 
 // --- Element attributes -------------------------------------------------------
@@ -169,8 +161,7 @@ TEST_F(UITest, ShowRectWrapsWithinTheBox) {
 // A frame that records every call made on it.
 class RecordingFrame final : public RefCounted<IGFElement, IGFFrame> {
  public:
-  RecordingFrame(std::vector<std::wstring>* calls, int hidden)
-      : calls_(calls), hidden_(hidden) {}
+  RecordingFrame(std::vector<std::wstring>* calls, int hidden) : calls_(calls), hidden_(hidden) {}
   HRESULT FindElement(const wchar_t*, IGFElement**) override { return E_FAIL; }
   HRESULT SetConfig(const wchar_t* config) override {
     return Record(L"SetConfig(" + std::wstring(config ? config : L"null") + L")");
@@ -184,9 +175,8 @@ class RecordingFrame final : public RefCounted<IGFElement, IGFFrame> {
     return Record(L"SetHidden(" + std::to_wstring(hidden) + L")");
   }
   HRESULT SetMargin(RECT m) override {
-    return Record(L"SetMargin(" + std::to_wstring(m.left) + L"," +
-                  std::to_wstring(m.top) + L"," + std::to_wstring(m.right) +
-                  L"," + std::to_wstring(m.bottom) + L")");
+    return Record(L"SetMargin(" + std::to_wstring(m.left) + L"," + std::to_wstring(m.top) + L"," +
+                  std::to_wstring(m.right) + L"," + std::to_wstring(m.bottom) + L")");
   }
   HRESULT SetUserData(IKZData*) override { return Record(L"SetUserData"); }
 
@@ -271,9 +261,15 @@ TEST_F(UIElementTest, SetsAttributesOnFoundFrames) {
     calls_.clear();
     CKZComPtr<IGFElement> found;
     switch (c.op) {
-      case 0: found = Util::UI::SetConfig(root_, c.name.data(), config); break;
-      case 1: found = Util::UI::SetHidden(root_, c.name.data(), 1); break;
-      case 2: found = Util::UI::SetHidden(root_, c.name.data(), 0); break;
+      case 0:
+        found = Util::UI::SetConfig(root_, c.name.data(), config);
+        break;
+      case 1:
+        found = Util::UI::SetHidden(root_, c.name.data(), 1);
+        break;
+      case 2:
+        found = Util::UI::SetHidden(root_, c.name.data(), 0);
+        break;
       default:
         found = Util::UI::SetMargin(root_, c.name.data(), CRect(1, 2, 3, 4));
     }

@@ -52,46 +52,40 @@ bool ParseBox(const std::string& text, tagSIZE* box) {
   return true;
 }
 
-void DescribeFont(const TextOptions& options, const platform::TextFace* face,
-                  AppContext& context) {
-  *context.out << "font: " << options.font << ", " << Number(options.size)
-               << " pt -> ";
+void DescribeFont(const TextOptions& options, const platform::TextFace* face, AppContext& context) {
+  *context.out << "font: " << options.font << ", " << Number(options.size) << " pt -> ";
   if (face == nullptr) {
     *context.out << "no installed face (measures as zero)\n";
   } else {
-    *context.out << platform::TextFaceFamilyName(face) << " ("
-                 << platform::TextFaceFile(face) << ")\n";
+    *context.out << platform::TextFaceFamilyName(face) << " (" << platform::TextFaceFile(face)
+                 << ")\n";
   }
 }
 
-void Draw(const TextOptions& options, const platform::TextFace* face,
-          float em_pixels, const CKZStringW& text, float wrap_width,
-          const std::vector<Gdiplus::RectF>& boxes, float scale,
-          AppContext& context) {
+void Draw(const TextOptions& options, const platform::TextFace* face, float em_pixels,
+          const CKZStringW& text, float wrap_width, const std::vector<Gdiplus::RectF>& boxes,
+          float scale, AppContext& context) {
   if (options.png.empty()) return;
-  if (!platform::DrawTextPng(face, em_pixels, std::wstring_view(text.str()),
-                             wrap_width, boxes, scale, options.png)) {
-    context.Fail("text: cannot draw " + options.png +
-                     (face == nullptr ? " (no installed face)" : ""),
-                 kExitFailure);
+  if (!platform::DrawTextPng(face, em_pixels, std::wstring_view(text.str()), wrap_width, boxes,
+                             scale, options.png)) {
+    context.Fail(
+        "text: cannot draw " + options.png + (face == nullptr ? " (no installed face)" : ""),
+        kExitFailure);
     return;
   }
   *context.out << "drawn: " << options.png << '\n';
 }
 
 void RunText(const TextOptions& options, AppContext& context) {
-  const CKZStringW text(kUtf8, options.text.data(),
-                        static_cast<int>(options.text.size()));
-  const CKZStringW face_name(kUtf8, options.font.data(),
-                             static_cast<int>(options.font.size()));
+  const CKZStringW text(kUtf8, options.text.data(), static_cast<int>(options.text.size()));
+  const CKZStringW face_name(kUtf8, options.font.data(), static_cast<int>(options.font.size()));
   CKZComPtr<IGFFont> font;
   if (FAILED(platform::CreateGFFont(face_name, options.size, &font))) {
     context.Fail("text: cannot create the font", kExitFailure);
     return;
   }
   platform::TextEngineStartup();
-  const platform::TextFace* face =
-      platform::FindTextFace(std::wstring_view(face_name.str()));
+  const platform::TextFace* face = platform::FindTextFace(std::wstring_view(face_name.str()));
   DescribeFont(options, face, context);
   const auto em = static_cast<float>(options.size);
   // Outline units are drawn as pixels, magnified four times; the fitted
@@ -99,45 +93,38 @@ void RunText(const TextOptions& options, AppContext& context) {
   constexpr float kOutlineScale = 4.0f;
 
   if (options.mode == "measure") {
-    const Gdiplus::SizeF size =
-        Util::UI::GetTextBounds(font, Gdiplus::StringFormat(), text);
-    *context.out << "bounds: " << Number(size.Width) << " x "
-                 << Number(size.Height) << " (outline units, em = size)\n";
+    const Gdiplus::SizeF size = Util::UI::GetTextBounds(font, Gdiplus::StringFormat(), text);
+    *context.out << "bounds: " << Number(size.Width) << " x " << Number(size.Height)
+                 << " (outline units, em = size)\n";
     Draw(options, face, em, text, 0,
          {platform::MeasureTextOutline(face, em, std::wstring_view(text.str()),
                                        Gdiplus::StringFormat())},
          kOutlineScale, context);
   } else if (options.mode == "fit") {
-    const CKZStringW fitted =
-        Util::UI::GetTextBoundsSuitable(font, text, options.width);
-    const Gdiplus::SizeF size =
-        Util::UI::GetTextBounds(font, Gdiplus::StringFormat(), fitted);
+    const CKZStringW fitted = Util::UI::GetTextBoundsSuitable(font, text, options.width);
+    const Gdiplus::SizeF size = Util::UI::GetTextBounds(font, Gdiplus::StringFormat(), fitted);
     *context.out << "fitted: " << Utf8(fitted) << '\n'
-                 << "units: " << fitted.GetLength() << " of "
-                 << text.GetLength() << ", width " << Number(size.Width)
-                 << " <= " << options.width << '\n';
+                 << "units: " << fitted.GetLength() << " of " << text.GetLength() << ", width "
+                 << Number(size.Width) << " <= " << options.width << '\n';
     const Gdiplus::RectF outline = platform::MeasureTextOutline(
         face, em, std::wstring_view(fitted.str()), Gdiplus::StringFormat());
     Draw(options, face, em, fitted, 0,
-         {outline, Gdiplus::RectF(outline.X, outline.Y,
-                                  static_cast<float>(options.width),
-                                  outline.Height)},
+         {outline,
+          Gdiplus::RectF(outline.X, outline.Y, static_cast<float>(options.width), outline.Height)},
          kOutlineScale, context);
   } else {
     tagSIZE box;
     ParseBox(options.box, &box);  // checked before the run
     tagRECT rect;
     Util::UI::GetMutLineTextShowRect(font, text, box, &rect);
-    *context.out << "rect: " << rect.left << ' ' << rect.top << ' '
-                 << rect.right << ' ' << rect.bottom << " ("
-                 << rect.right - rect.left << " x " << rect.bottom - rect.top
+    *context.out << "rect: " << rect.left << ' ' << rect.top << ' ' << rect.right << ' '
+                 << rect.bottom << " (" << rect.right - rect.left << " x " << rect.bottom - rect.top
                  << " pixels)\n";
     std::vector<Gdiplus::RectF> boxes = {Gdiplus::RectF(
         static_cast<float>(rect.left), static_cast<float>(rect.top),
-        static_cast<float>(rect.right - rect.left),
-        static_cast<float>(rect.bottom - rect.top))};
-    Draw(options, face, em * platform::kUnitsPerPoint, text,
-         static_cast<float>(box.cx), boxes, 2.0f, context);
+        static_cast<float>(rect.right - rect.left), static_cast<float>(rect.bottom - rect.top))};
+    Draw(options, face, em * platform::kUnitsPerPoint, text, static_cast<float>(box.cx), boxes,
+         2.0f, context);
   }
 }
 
@@ -145,31 +132,28 @@ void RunText(const TextOptions& options, AppContext& context) {
 
 void RegisterTextCommand(CLI::App& app, AppContext& context) {
   auto options = std::make_shared<TextOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "text",
-      "Measure a text in a GF font (measure), cut it to fit a width (fit), or "
-      "lay it out in a box (wrap)");
+  CLI::App* cmd =
+      app.add_subcommand("text",
+                         "Measure a text in a GF font (measure), cut it to fit a width (fit), or "
+                         "lay it out in a box (wrap)");
   cmd->add_option("mode", options->mode, "measure, fit or wrap")
       ->required()
       ->check(CLI::IsMember({"measure", "fit", "wrap"}));
   cmd->add_option("text", options->text, "The text (UTF-8)")->required();
   cmd->add_option("--font", options->font, "Face name")->capture_default_str();
-  cmd->add_option("--size", options->size, "Size in points")
-      ->capture_default_str();
-  CLI::Option* width = cmd->add_option(
-      "--width", options->width, "fit: the width in outline units (em = size)");
-  CLI::Option* box = cmd->add_option(
-      "--box", options->box, "wrap: the box as WxH in pixels (0: no limit)");
-  cmd->add_option("--png", options->png,
-                  "Draw the text with its measured box into this PNG file");
+  cmd->add_option("--size", options->size, "Size in points")->capture_default_str();
+  CLI::Option* width =
+      cmd->add_option("--width", options->width, "fit: the width in outline units (em = size)");
+  CLI::Option* box =
+      cmd->add_option("--box", options->box, "wrap: the box as WxH in pixels (0: no limit)");
+  cmd->add_option("--png", options->png, "Draw the text with its measured box into this PNG file");
   cmd->callback([options, width, box, &context] {
     if (options->mode == "fit" && width->count() == 0) {
       context.Fail("text fit: --width is required");
       return;
     }
     tagSIZE size;
-    if (options->mode == "wrap" &&
-        (box->count() == 0 || !ParseBox(options->box, &size))) {
+    if (options->mode == "wrap" && (box->count() == 0 || !ParseBox(options->box, &size))) {
       context.Fail("text wrap: --box WxH is required (non-negative integers)");
       return;
     }

@@ -27,8 +27,7 @@ struct RectF {
   float Height = 0.0f;
 
   RectF() = default;
-  RectF(float x, float y, float width, float height)
-      : X(x), Y(y), Width(width), Height(height) {}
+  RectF(float x, float y, float width, float height) : X(x), Y(y), Width(width), Height(height) {}
   bool IsEmptyArea() const { return Width <= 0.0f || Height <= 0.0f; }
 };
 
@@ -67,8 +66,7 @@ inline constexpr std::uint16_t LANG_NEUTRAL = 0;
 class StringFormat {
  public:
   StringFormat() = default;
-  explicit StringFormat(int format_flags,
-                        std::uint16_t language = LANG_NEUTRAL)
+  explicit StringFormat(int format_flags, std::uint16_t language = LANG_NEUTRAL)
       : flags_(format_flags), language_(language) {}
 
   int GetFormatFlags() const { return flags_; }

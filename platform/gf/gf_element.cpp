@@ -16,8 +16,7 @@ struct ElementData;
 // their data through any IGFElement pointer.
 struct IGFElementNode : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      MakeGuid("{3F0C2B7E-5A41-4C8E-9B6D-1E2F3A4B5C6F}");
+  static constexpr GUID kIid = MakeGuid("{3F0C2B7E-5A41-4C8E-9B6D-1E2F3A4B5C6F}");
   virtual ElementData& Data() = 0;
 };
 
@@ -52,8 +51,7 @@ IGFElement* FindBelow(const ElementData& data, const wchar_t* name) {
   return nullptr;
 }
 
-HRESULT Find(const ElementData& data, const wchar_t* name,
-             IGFElement** element) {
+HRESULT Find(const ElementData& data, const wchar_t* name, IGFElement** element) {
   if (element == nullptr) return E_POINTER;
   *element = nullptr;
   if (name == nullptr) return E_INVALIDARG;
@@ -76,8 +74,7 @@ class PlainElement final : public RefCounted<IGFElement, IGFElementNode> {
   ElementData data_;
 };
 
-class FrameElement final
-    : public RefCounted<IGFElement, IGFElementNode, IGFFrame> {
+class FrameElement final : public RefCounted<IGFElement, IGFElementNode, IGFFrame> {
  public:
   explicit FrameElement(const wchar_t* name) : data_(name, true) {}
   HRESULT FindElement(const wchar_t* name, IGFElement** element) override {
@@ -120,8 +117,7 @@ class FrameElement final
 CKZComPtr<IGFElementNode> NodeOf(IGFElement* element) {
   CKZComPtr<IGFElementNode> node;
   if (element != nullptr) {
-    element->QueryInterface(IGFElementNode::kIid,
-                            reinterpret_cast<void**>(&node));
+    element->QueryInterface(IGFElementNode::kIid, reinterpret_cast<void**>(&node));
   }
   return node;
 }
@@ -149,8 +145,7 @@ HRESULT AppendGFElement(IGFElement* parent, IGFElement* child) {
     if (up == &child_data) return E_INVALIDARG;  // would make a cycle
   }
   child_data.parent = &parent_node->Data();
-  parent_node->Data().children.push_back({CKZComPtr<IGFElement>(child),
-                                          child_node.Get()});
+  parent_node->Data().children.push_back({CKZComPtr<IGFElement>(child), child_node.Get()});
   return S_OK;
 }
 

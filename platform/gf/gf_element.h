@@ -17,8 +17,7 @@ struct IKZData;
 // An element of a GF window.
 struct IGFElement : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{3F0C2B7E-5A41-4C8E-9B6D-1E2F3A4B5C60}");
+  static constexpr GUID kIid = platform::MakeGuid("{3F0C2B7E-5A41-4C8E-9B6D-1E2F3A4B5C60}");
   // The first element named `name` below this one (depth first, in the
   // order children were appended; the element itself is not a candidate):
   // S_OK and one reference for the caller in *element. When none has the
@@ -31,8 +30,7 @@ struct IGFElement : IUnknown {
 // the view of other GF objects that carry user data (menu items).
 struct IGFFrame : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{A5DFF81A-B003-4967-A286-87EB38041C7C}");
+  static constexpr GUID kIid = platform::MakeGuid("{A5DFF81A-B003-4967-A286-87EB38041C7C}");
   // Replaces the configuration text (null: the empty text).
   virtual HRESULT SetConfig(const wchar_t* config) = 0;
   // The user-data bag: S_OK and one reference for the caller in *data, or
@@ -55,8 +53,7 @@ namespace platform {
 // `frame` true it also answers to IGFFrame, otherwise QueryInterface for
 // IGFFrame fails with E_NOINTERFACE. One reference for the caller in
 // *element; E_POINTER for a null slot.
-KZ_PLATFORM_API HRESULT CreateGFElement(const wchar_t* name, bool frame,
-                                        IGFElement** element);
+KZ_PLATFORM_API HRESULT CreateGFElement(const wchar_t* name, bool frame, IGFElement** element);
 
 // Appends `child` as the last child of `parent`; the parent takes its own
 // reference (both stay borrowed). E_POINTER for null arguments;
@@ -76,8 +73,7 @@ struct GFElementState {
 
 // Copies the state of `element` into *state. E_POINTER for null arguments;
 // E_INVALIDARG when the element was not made by CreateGFElement.
-KZ_PLATFORM_API HRESULT GetGFElementState(IGFElement* element,
-                                          GFElementState* state);
+KZ_PLATFORM_API HRESULT GetGFElementState(IGFElement* element, GFElementState* state);
 
 }  // namespace platform
 

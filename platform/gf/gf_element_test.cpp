@@ -13,8 +13,7 @@ namespace {
 
 class GFElementTest : public testing::PlatformTest {
  protected:
-  CKZComPtr<IGFElement> Make(const wchar_t* name, bool frame,
-                             IGFElement* parent = nullptr) {
+  CKZComPtr<IGFElement> Make(const wchar_t* name, bool frame, IGFElement* parent = nullptr) {
     CKZComPtr<IGFElement> element;
     EXPECT_EQ(CreateGFElement(name, frame, &element), S_OK);
     if (parent != nullptr) {

@@ -27,8 +27,8 @@ namespace text_internal {
 namespace {
 
 constexpr char kChineseLang[] = "zh-cn";
-constexpr std::array<const char*, 6> kGenericFamilies = {
-    "sans-serif", "sans", "serif", "monospace", "mono", "system-ui"};
+constexpr std::array<const char*, 6> kGenericFamilies = {"sans-serif", "sans", "serif",
+                                                         "monospace",  "mono", "system-ui"};
 
 // Lower-cases ASCII letters and drops blanks, the way family names compare.
 std::string NormaliseFamily(std::string_view name) {
@@ -84,8 +84,8 @@ std::string Utf16ToUtf8(std::u16string_view s) {
 
 // The mandatory breaks of the line breaking rules.
 bool IsLineBreak(char32_t c) {
-  return c == u'\n' || c == u'\r' || c == 0x0B || c == 0x0C || c == 0x85 ||
-         c == 0x2028 || c == 0x2029;
+  return c == u'\n' || c == u'\r' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 ||
+         c == 0x2029;
 }
 
 }  // namespace
@@ -160,8 +160,7 @@ void Engine::Shutdown() {
   library_ = nullptr;
 }
 
-TextFace* Engine::LoadFaceLocked(const std::string& file, int index,
-                                 const std::string& family) {
+TextFace* Engine::LoadFaceLocked(const std::string& file, int index, const std::string& family) {
   std::string key = file + "#" + std::to_string(index);
   auto it = faces_by_file_.find(key);
   if (it != faces_by_file_.end()) return it->second.get();
@@ -193,10 +192,8 @@ TextFace* Engine::ResolveLocked(const std::string& family_utf8) {
 
   TextFace* result = nullptr;
   FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY,
-                     reinterpret_cast<const FcChar8*>(family_utf8.c_str()));
-  FcPatternAddString(pattern, FC_LANG,
-                     reinterpret_cast<const FcChar8*>(kChineseLang));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family_utf8.c_str()));
+  FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(kChineseLang));
   FcPatternAddInteger(pattern, FC_WEIGHT, FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern, FC_SLANT, FC_SLANT_ROMAN);
   FcConfigSubstitute(config_, pattern, FcMatchPattern);
@@ -205,24 +202,20 @@ TextFace* Engine::ResolveLocked(const std::string& family_utf8) {
   FcPattern* match = FcFontMatch(config_, pattern, &fc_result);
   FcPatternDestroy(pattern);
   if (match != nullptr) {
-    bool accepted = std::find(kGenericFamilies.begin(), kGenericFamilies.end(),
-                              key) != kGenericFamilies.end();
+    bool accepted =
+        std::find(kGenericFamilies.begin(), kGenericFamilies.end(), key) != kGenericFamilies.end();
     FcChar8* value = nullptr;
     std::string primary;
-    for (int i = 0;
-         FcPatternGetString(match, FC_FAMILY, i, &value) == FcResultMatch;
-         ++i) {
+    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &value) == FcResultMatch; ++i) {
       std::string name(reinterpret_cast<const char*>(value));
       if (i == 0) primary = name;
       if (NormaliseFamily(name) == key) accepted = true;
     }
     FcChar8* file = nullptr;
     int index = 0;
-    if (accepted &&
-        FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    if (accepted && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
       FcPatternGetInteger(match, FC_INDEX, 0, &index);
-      result = LoadFaceLocked(reinterpret_cast<const char*>(file), index,
-                              primary);
+      result = LoadFaceLocked(reinterpret_cast<const char*>(file), index, primary);
     }
     FcPatternDestroy(match);
   }
@@ -236,8 +229,7 @@ const TextFace* Engine::Find(const std::string& family_utf8) {
   return ResolveLocked(family_utf8);
 }
 
-const GlyphMetrics& Engine::MetricsLocked(const TextFace& face,
-                                          std::uint32_t glyph) {
+const GlyphMetrics& Engine::MetricsLocked(const TextFace& face, std::uint32_t glyph) {
   auto it = face.metrics.find(glyph);
   if (it != face.metrics.end()) return it->second;
   GlyphMetrics m;
@@ -246,9 +238,7 @@ const GlyphMetrics& Engine::MetricsLocked(const TextFace& face,
                         FT_LOAD_IGNORE_TRANSFORM) == 0) {
     FT_GlyphSlot slot = face.ft->glyph;
     const double upem = face.ft->units_per_EM;
-    auto em = [upem](FT_Pos v) {
-      return static_cast<float>(static_cast<double>(v) / upem);
-    };
+    auto em = [upem](FT_Pos v) { return static_cast<float>(static_cast<double>(v) / upem); };
     m.advance = em(slot->advance.x);
     if (slot->format == FT_GLYPH_FORMAT_OUTLINE && slot->outline.n_points > 0) {
       FT_BBox box;
@@ -263,12 +253,10 @@ const GlyphMetrics& Engine::MetricsLocked(const TextFace& face,
   return face.metrics.emplace(glyph, m).first->second;
 }
 
-const GlyphInfo& Engine::GlyphLocked(const TextFace& face, char32_t cp,
-                                     bool allow_fallback) {
+const GlyphInfo& Engine::GlyphLocked(const TextFace& face, char32_t cp, bool allow_fallback) {
   const size_t table = allow_fallback ? 1 : 0;
   if (cp < 128 && face.ascii_loaded[table][cp]) return face.ascii[table][cp];
-  const std::uint32_t key =
-      static_cast<std::uint32_t>(cp) | (allow_fallback ? 0u : 0x80000000u);
+  const std::uint32_t key = static_cast<std::uint32_t>(cp) | (allow_fallback ? 0u : 0x80000000u);
   if (cp >= 128) {
     auto it = face.glyphs.find(key);
     if (it != face.glyphs.end()) return it->second;
@@ -276,8 +264,7 @@ const GlyphInfo& Engine::GlyphLocked(const TextFace& face, char32_t cp,
   GlyphInfo info;
   info.owner = &face;
   info.glyph = FT_Get_Char_Index(face.ft, cp);
-  if (info.glyph == 0 && allow_fallback && fallback_ != nullptr &&
-      fallback_ != &face) {
+  if (info.glyph == 0 && allow_fallback && fallback_ != nullptr && fallback_ != &face) {
     std::uint32_t other = FT_Get_Char_Index(fallback_->ft, cp);
     if (other != 0) {
       info.owner = fallback_;
@@ -292,8 +279,7 @@ const GlyphInfo& Engine::GlyphLocked(const TextFace& face, char32_t cp,
   return face.glyphs.emplace(key, info).first->second;
 }
 
-float Engine::KerningLocked(const TextFace& face, std::uint32_t left,
-                            std::uint32_t right) {
+float Engine::KerningLocked(const TextFace& face, std::uint32_t left, std::uint32_t right) {
   if (!face.has_kerning) return 0.0f;
   const std::uint64_t key = (static_cast<std::uint64_t>(left) << 32) | right;
   auto it = face.kerning.find(key);
@@ -301,8 +287,7 @@ float Engine::KerningLocked(const TextFace& face, std::uint32_t left,
   FT_Vector delta{0, 0};
   float value = 0.0f;
   if (FT_Get_Kerning(face.ft, left, right, FT_KERNING_UNSCALED, &delta) == 0) {
-    value = static_cast<float>(static_cast<double>(delta.x) /
-                               face.ft->units_per_EM);
+    value = static_cast<float>(static_cast<double>(delta.x) / face.ft->units_per_EM);
   }
   face.kerning.emplace(key, value);
   return value;
@@ -337,8 +322,7 @@ void Engine::ShapeLocked(const TextFace& face, std::u16string_view text,
       const GlyphInfo& g = GlyphLocked(face, cp, fallback);
       item.glyph = &g;
       item.advance = g.metrics.advance;
-      item.kind = u_isUWhiteSpace(static_cast<UChar32>(cp)) ? ItemKind::kSpace
-                                                            : ItemKind::kGlyph;
+      item.kind = u_isUWhiteSpace(static_cast<UChar32>(cp)) ? ItemKind::kSpace : ItemKind::kGlyph;
       if (prev != nullptr && prev->owner == g.owner) {
         item.kern = KerningLocked(*g.owner, prev->glyph, g.glyph);
       }
@@ -360,8 +344,7 @@ void Engine::ShapeLocked(const TextFace& face, std::u16string_view text,
     const Item& item = out.items[j];
     pen += item.kern + item.advance;
     out.prefix[j + 1] = pen;
-    bool counts = item.kind == ItemKind::kGlyph ||
-                  (trailing && item.kind == ItemKind::kSpace);
+    bool counts = item.kind == ItemKind::kGlyph || (trailing && item.kind == ItemKind::kSpace);
     if (counts) kept = j + 1;
     out.last_kept[j + 1] = kept;
   }
@@ -373,15 +356,12 @@ double Shaped::Width(size_t begin, size_t end) const {
   return prefix[stop] - prefix[begin] - items[begin].kern;
 }
 
-void Engine::BreakLinesLocked(const Shaped& shaped, std::u16string_view text,
-                              bool wrap, double width,
-                              std::vector<Line>& lines) {
+void Engine::BreakLinesLocked(const Shaped& shaped, std::u16string_view text, bool wrap,
+                              double width, std::vector<Line>& lines) {
   lines.clear();
   const size_t n = shaped.items.size();
   if (n == 0) return;
-  auto push = [&](size_t b, size_t e) {
-    lines.push_back(Line{b, e, shaped.Width(b, e)});
-  };
+  auto push = [&](size_t b, size_t e) { lines.push_back(Line{b, e, shaped.Width(b, e)}); };
   if (!wrap) {
     size_t start = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -476,14 +456,12 @@ std::string TextFaceFile(const TextFace* face) {
 
 namespace text_internal {
 
-Gdiplus::RectF Engine::OutlineLocked(const TextFace& face, float em_size,
-                                     std::u16string_view text,
+Gdiplus::RectF Engine::OutlineLocked(const TextFace& face, float em_size, std::u16string_view text,
                                      const Gdiplus::StringFormat& format) {
   ShapeLocked(face, text, format, shaped_);
   BreakLinesLocked(shaped_, text, false, 0, lines_);
   if (lines_.empty()) return {};
-  const bool rtl =
-      (format.GetFormatFlags() & Gdiplus::StringFormatFlagsDirectionRightToLeft) != 0;
+  const bool rtl = (format.GetFormatFlags() & Gdiplus::StringFormatFlagsDirectionRightToLeft) != 0;
   const double block = face.line_height * static_cast<double>(lines_.size());
   const double top = AlignOffset(format.GetLineAlignment(), false, block);
   bool any = false;
@@ -510,14 +488,12 @@ Gdiplus::RectF Engine::OutlineLocked(const TextFace& face, float em_size,
     }
   }
   if (!any) return {};
-  return Gdiplus::RectF(static_cast<float>(x0 * em_size),
-                        static_cast<float>(y0 * em_size),
+  return Gdiplus::RectF(static_cast<float>(x0 * em_size), static_cast<float>(y0 * em_size),
                         static_cast<float>((x1 - x0) * em_size),
                         static_cast<float>((y1 - y0) * em_size));
 }
 
-double Engine::AlignOffset(Gdiplus::StringAlignment align, bool swap,
-                           double extent) {
+double Engine::AlignOffset(Gdiplus::StringAlignment align, bool swap, double extent) {
   if (swap && align != Gdiplus::StringAlignmentCenter) {
     align = align == Gdiplus::StringAlignmentNear ? Gdiplus::StringAlignmentFar
                                                   : Gdiplus::StringAlignmentNear;
@@ -533,13 +509,11 @@ double Engine::AlignOffset(Gdiplus::StringAlignment align, bool swap,
 }
 
 Gdiplus::RectF Engine::LayoutLocked(const TextFace& face, float units_per_em,
-                                    std::u16string_view text,
-                                    const Gdiplus::RectF& layout,
+                                    std::u16string_view text, const Gdiplus::RectF& layout,
                                     const Gdiplus::StringFormat& format) {
   const int flags = format.GetFormatFlags();
   const double scale = units_per_em;
-  const bool wrap =
-      layout.Width > 0 && (flags & Gdiplus::StringFormatFlagsNoWrap) == 0;
+  const bool wrap = layout.Width > 0 && (flags & Gdiplus::StringFormatFlagsNoWrap) == 0;
   ShapeLocked(face, text, format, shaped_);
   BreakLinesLocked(shaped_, text, wrap, layout.Width / scale, lines_);
   if (lines_.empty()) return {};
@@ -570,8 +544,8 @@ Gdiplus::RectF Engine::LayoutLocked(const TextFace& face, float units_per_em,
   } else {
     y += AlignOffset(format.GetLineAlignment(), false, height);
   }
-  return Gdiplus::RectF(static_cast<float>(x), static_cast<float>(y),
-                        static_cast<float>(width), static_cast<float>(height));
+  return Gdiplus::RectF(static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
+                        static_cast<float>(height));
 }
 
 }  // namespace text_internal
@@ -589,17 +563,14 @@ Gdiplus::RectF WithEngine(const TextFace* face, Fn&& fn) {
 
 }  // namespace
 
-Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size,
-                                  std::u16string_view text,
+Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size, std::u16string_view text,
                                   const Gdiplus::StringFormat& format) {
   if (!(em_size > 0)) return {};
-  return WithEngine(face, [&](Engine& engine) {
-    return engine.OutlineLocked(*face, em_size, text, format);
-  });
+  return WithEngine(
+      face, [&](Engine& engine) { return engine.OutlineLocked(*face, em_size, text, format); });
 }
 
-Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size,
-                                  std::wstring_view text,
+Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size, std::wstring_view text,
                                   const Gdiplus::StringFormat& format) {
   if (!(em_size > 0)) return {};
   return WithEngine(face, [&](Engine& engine) {
@@ -607,8 +578,7 @@ Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size,
   });
 }
 
-Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size,
-                                 std::u16string_view text,
+Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size, std::u16string_view text,
                                  const Gdiplus::RectF& layout,
                                  const Gdiplus::StringFormat* format) {
   if (!(point_size > 0)) return {};
@@ -619,15 +589,13 @@ Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size,
   });
 }
 
-Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size,
-                                 std::wstring_view text,
+Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size, std::wstring_view text,
                                  const Gdiplus::RectF& layout,
                                  const Gdiplus::StringFormat* format) {
   if (!(point_size > 0)) return {};
   const Gdiplus::StringFormat fallback;
   return WithEngine(face, [&](Engine& engine) {
-    return engine.LayoutLocked(*face, point_size * kUnitsPerPoint,
-                               engine.ToUtf16(text), layout,
+    return engine.LayoutLocked(*face, point_size * kUnitsPerPoint, engine.ToUtf16(text), layout,
                                format != nullptr ? *format : fallback);
   });
 }

@@ -75,12 +75,12 @@ KZ_PLATFORM_API std::string TextFaceFile(const TextFace* face);
 // vertically with the block of lines. Right-to-left swaps near and far.
 // Returns an all-zero rectangle when `face` is nullptr, `em_size` is not
 // positive, or the text has no outline (empty, only white space).
-KZ_PLATFORM_API Gdiplus::RectF MeasureTextOutline(
-    const TextFace* face, float em_size, std::u16string_view text,
-    const Gdiplus::StringFormat& format);
-KZ_PLATFORM_API Gdiplus::RectF MeasureTextOutline(
-    const TextFace* face, float em_size, std::wstring_view text,
-    const Gdiplus::StringFormat& format);
+KZ_PLATFORM_API Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size,
+                                                  std::u16string_view text,
+                                                  const Gdiplus::StringFormat& format);
+KZ_PLATFORM_API Gdiplus::RectF MeasureTextOutline(const TextFace* face, float em_size,
+                                                  std::wstring_view text,
+                                                  const Gdiplus::StringFormat& format);
 
 // The box that `text` fills when laid out in `face` at `point_size` points
 // (at 96 dots per inch, so one point is 4/3 units) in `layout`. Lines break
@@ -96,12 +96,14 @@ KZ_PLATFORM_API Gdiplus::RectF MeasureTextOutline(
 // otherwise (NoClip, LineLimit). `format` may be nullptr (default format).
 // Returns an all-zero rectangle when `face` is nullptr, `point_size` is not
 // positive, or the text is empty.
-KZ_PLATFORM_API Gdiplus::RectF MeasureTextLayout(
-    const TextFace* face, float point_size, std::u16string_view text,
-    const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format);
-KZ_PLATFORM_API Gdiplus::RectF MeasureTextLayout(
-    const TextFace* face, float point_size, std::wstring_view text,
-    const Gdiplus::RectF& layout, const Gdiplus::StringFormat* format);
+KZ_PLATFORM_API Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size,
+                                                 std::u16string_view text,
+                                                 const Gdiplus::RectF& layout,
+                                                 const Gdiplus::StringFormat* format);
+KZ_PLATFORM_API Gdiplus::RectF MeasureTextLayout(const TextFace* face, float point_size,
+                                                 std::wstring_view text,
+                                                 const Gdiplus::RectF& layout,
+                                                 const Gdiplus::StringFormat* format);
 
 // Draws `text` in black on white into a PNG file at `png_path`, with each of
 // `boxes` outlined in red. The text is set as by MeasureTextLayout with an
@@ -111,13 +113,11 @@ KZ_PLATFORM_API Gdiplus::RectF MeasureTextLayout(
 // covers the text and the boxes plus a small margin. Returns false when
 // `face` is nullptr, `em_pixels` or `scale` is not positive, or the file
 // cannot be written.
-KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels,
-                                 std::u16string_view text, float wrap_width,
-                                 const std::vector<Gdiplus::RectF>& boxes,
+KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels, std::u16string_view text,
+                                 float wrap_width, const std::vector<Gdiplus::RectF>& boxes,
                                  float scale, const std::string& png_path);
-KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels,
-                                 std::wstring_view text, float wrap_width,
-                                 const std::vector<Gdiplus::RectF>& boxes,
+KZ_PLATFORM_API bool DrawTextPng(const TextFace* face, float em_pixels, std::wstring_view text,
+                                 float wrap_width, const std::vector<Gdiplus::RectF>& boxes,
                                  float scale, const std::string& png_path);
 
 }  // namespace platform

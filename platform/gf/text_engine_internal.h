@@ -50,8 +50,8 @@ class TextFace {
   FT_Face ft = nullptr;
   std::string family;
   std::string file;
-  double ascender = 0;    // em units
-  double line_height = 0; // em units
+  double ascender = 0;     // em units
+  double line_height = 0;  // em units
   bool has_kerning = false;
   // Glyphs by code point: [0] without, [1] with the fallback face.
   mutable std::array<std::array<Glyph, 128>, 2> ascii{};
@@ -110,17 +110,14 @@ class Engine {
   const TextFace* Find(const std::string& family_utf8);
 
   // The functions below need the lock held.
-  Gdiplus::RectF OutlineLocked(const TextFace& face, float em_size,
-                               std::u16string_view text,
+  Gdiplus::RectF OutlineLocked(const TextFace& face, float em_size, std::u16string_view text,
                                const Gdiplus::StringFormat& format);
-  Gdiplus::RectF LayoutLocked(const TextFace& face, float units_per_em,
-                              std::u16string_view text,
-                              const Gdiplus::RectF& layout,
-                              const Gdiplus::StringFormat& format);
+  Gdiplus::RectF LayoutLocked(const TextFace& face, float units_per_em, std::u16string_view text,
+                              const Gdiplus::RectF& layout, const Gdiplus::StringFormat& format);
   void ShapeLocked(const TextFace& face, std::u16string_view text,
                    const Gdiplus::StringFormat& format, Shaped& out);
-  void BreakLinesLocked(const Shaped& shaped, std::u16string_view text,
-                        bool wrap, double width, std::vector<Line>& lines);
+  void BreakLinesLocked(const Shaped& shaped, std::u16string_view text, bool wrap, double width,
+                        std::vector<Line>& lines);
   std::u16string_view ToUtf16(std::wstring_view text);
   FT_Library library() const { return library_; }
   const Shaped& shaped() const { return shaped_; }
@@ -128,21 +125,17 @@ class Engine {
 
   // Offset of a box of `extent` placed by `align` against an origin (near
   // 0, centre -extent/2, far -extent); `swap` exchanges near and far.
-  static double AlignOffset(Gdiplus::StringAlignment align, bool swap,
-                            double extent);
+  static double AlignOffset(Gdiplus::StringAlignment align, bool swap, double extent);
 
  private:
   Engine() = default;
   void Shutdown();
 
   TextFace* ResolveLocked(const std::string& family_utf8);
-  TextFace* LoadFaceLocked(const std::string& file, int index,
-                           const std::string& family);
+  TextFace* LoadFaceLocked(const std::string& file, int index, const std::string& family);
   const GlyphMetrics& MetricsLocked(const TextFace& face, std::uint32_t glyph);
-  const GlyphInfo& GlyphLocked(const TextFace& face, char32_t cp,
-                               bool allow_fallback);
-  float KerningLocked(const TextFace& face, std::uint32_t left,
-                      std::uint32_t right);
+  const GlyphInfo& GlyphLocked(const TextFace& face, char32_t cp, bool allow_fallback);
+  float KerningLocked(const TextFace& face, std::uint32_t left, std::uint32_t right);
 
   std::once_flag once_;
   std::atomic<bool> started_{false};

@@ -24,9 +24,9 @@ constexpr int kMaxSide = 8192;
 class Canvas {
  public:
   Canvas(int width, int height)
-      : width_(width), height_(height),
-        pixels_(static_cast<size_t>(width) * static_cast<size_t>(height) * 3,
-                0xFF) {}
+      : width_(width),
+        height_(height),
+        pixels_(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 0xFF) {}
 
   // Darkens a pixel by `coverage` (0..255) of black.
   void Ink(int x, int y, std::uint8_t coverage) {
@@ -56,8 +56,7 @@ class Canvas {
     image.width = static_cast<png_uint_32>(width_);
     image.height = static_cast<png_uint_32>(height_);
     image.format = PNG_FORMAT_RGB;
-    const int ok = png_image_write_to_file(&image, path.c_str(), 0,
-                                           pixels_.data(), 0, nullptr);
+    const int ok = png_image_write_to_file(&image, path.c_str(), 0, pixels_.data(), 0, nullptr);
     png_image_free(&image);
     return ok != 0;
   }
@@ -65,7 +64,8 @@ class Canvas {
  private:
   std::uint8_t* At(int x, int y) {
     return &pixels_[(static_cast<size_t>(y) * static_cast<size_t>(width_) +
-                     static_cast<size_t>(x)) * 3];
+                     static_cast<size_t>(x)) *
+                    3];
   }
 
   int width_;
@@ -83,8 +83,7 @@ struct Extent {
 
 }  // namespace
 
-bool DrawTextPng(const TextFace* face, float em_pixels,
-                 std::u16string_view text, float wrap_width,
+bool DrawTextPng(const TextFace* face, float em_pixels, std::u16string_view text, float wrap_width,
                  const std::vector<Gdiplus::RectF>& boxes, float scale,
                  const std::string& png_path) {
   if (face == nullptr || !(em_pixels > 0) || !(scale > 0)) return false;
@@ -158,13 +157,13 @@ bool DrawTextPng(const TextFace* face, float em_pixels,
   return canvas.Write(png_path);
 }
 
-bool DrawTextPng(const TextFace* face, float em_pixels, std::wstring_view text,
-                 float wrap_width, const std::vector<Gdiplus::RectF>& boxes,
-                 float scale, const std::string& png_path) {
+bool DrawTextPng(const TextFace* face, float em_pixels, std::wstring_view text, float wrap_width,
+                 const std::vector<Gdiplus::RectF>& boxes, float scale,
+                 const std::string& png_path) {
   std::u16string utf16;
   text_internal::WideToUtf16(text, utf16);
-  return DrawTextPng(face, em_pixels, std::u16string_view(utf16), wrap_width,
-                     boxes, scale, png_path);
+  return DrawTextPng(face, em_pixels, std::u16string_view(utf16), wrap_width, boxes, scale,
+                     png_path);
 }
 
 }  // namespace platform

@@ -15,16 +15,15 @@ constexpr float kLineHeightDejaVu = 2384.0f / 2048.0f;  // (asc - desc) / upem
 
 const TextFace* DejaVu() { return FindTextFaceUtf8("DejaVu Sans"); }
 
-float OutlineWidth(const TextFace* face, std::u16string_view text,
-                   float em = 12.0f, int flags = 0) {
+float OutlineWidth(const TextFace* face, std::u16string_view text, float em = 12.0f,
+                   int flags = 0) {
   return MeasureTextOutline(face, em, text, Gdiplus::StringFormat(flags)).Width;
 }
 
-Gdiplus::RectF Layout(std::u16string_view text, float width, float height = 0,
-                      int flags = 0, float points = 9.0f) {
+Gdiplus::RectF Layout(std::u16string_view text, float width, float height = 0, int flags = 0,
+                      float points = 9.0f) {
   const Gdiplus::StringFormat format(flags);
-  return MeasureTextLayout(DejaVu(), points, text,
-                           Gdiplus::RectF(0, 0, width, height), &format);
+  return MeasureTextLayout(DejaVu(), points, text, Gdiplus::RectF(0, 0, width, height), &format);
 }
 
 TEST(TextEngineTest, ResolvesFamilyNames) {
@@ -88,7 +87,7 @@ TEST(TextEngineTest, OutlineOfNothing) {
     float em;
     std::u16string_view text;
   } cases[] = {
-      {nullptr, 12, u"text"}, {DejaVu(), 0, u"text"}, {DejaVu(), -3, u"text"},
+      {nullptr, 12, u"text"}, {DejaVu(), 0, u"text"},   {DejaVu(), -3, u"text"},
       {DejaVu(), 12, u""},    {DejaVu(), 12, u"  \t "}, {DejaVu(), 12, u"\n\n"},
   };
   for (const Case& c : cases) {
@@ -125,10 +124,8 @@ TEST(TextEngineTest, OutlineFollowsTheFormat) {
 TEST(TextEngineTest, ChineseFindsAChineseFace) {
   const TextFace* face = DejaVu();
   const float with_fallback = OutlineWidth(face, u"中文字");
-  const float without =
-      OutlineWidth(face, u"中文字", 12, Gdiplus::StringFormatFlagsNoFontFallback);
-  EXPECT_NEAR(with_fallback, OutlineWidth(FindTextFaceUtf8("文泉驿微米黑"), u"中文字"),
-              1e-3);
+  const float without = OutlineWidth(face, u"中文字", 12, Gdiplus::StringFormatFlagsNoFontFallback);
+  EXPECT_NEAR(with_fallback, OutlineWidth(FindTextFaceUtf8("文泉驿微米黑"), u"中文字"), 1e-3);
   EXPECT_GT(with_fallback, 0);
   EXPECT_NE(with_fallback, without);  // missing-glyph boxes instead
 }
@@ -167,8 +164,7 @@ TEST(TextEngineTest, LayoutWrapsWithinTheWidth) {
 TEST(TextEngineTest, LineEndsAgreeInBothModes) {
   const float line = 9 * kUnitsPerPoint * kLineHeightDejaVu;
   const float one_line = MeasureTextOutline(DejaVu(), 12, u"ab", {}).Height;
-  for (std::u16string_view end :
-       {u"\n", u"\r\n", u"\r", u"\f", u"\u0085", u"\u2028"}) {
+  for (std::u16string_view end : {u"\n", u"\r\n", u"\r", u"\f", u"\u0085", u"\u2028"}) {
     SCOPED_TRACE(static_cast<int>(end[0]));
     const std::u16string text = u"ab" + std::u16string(end) + u"ab";
     EXPECT_NEAR(Layout(text, 0).Height, 2 * line, 1e-3);
@@ -194,13 +190,12 @@ TEST(TextEngineTest, LayoutRectangleClips) {
     SCOPED_TRACE(c.flags);
     EXPECT_NEAR(Layout(text, 40, height, c.flags).Height, c.expected, 1e-3);
   }
-  EXPECT_NEAR(Layout(text, 40, 0, Gdiplus::StringFormatFlagsNoWrap).Height,
-              line, 1e-3);
+  EXPECT_NEAR(Layout(text, 40, 0, Gdiplus::StringFormatFlagsNoWrap).Height, line, 1e-3);
   // Alignment places the box inside the rectangle.
   Gdiplus::StringFormat far;
   far.SetAlignment(Gdiplus::StringAlignmentFar);
-  const Gdiplus::RectF r = MeasureTextLayout(DejaVu(), 9, u"ab",
-                                             Gdiplus::RectF(5, 0, 100, 0), &far);
+  const Gdiplus::RectF r =
+      MeasureTextLayout(DejaVu(), 9, u"ab", Gdiplus::RectF(5, 0, 100, 0), &far);
   EXPECT_NEAR(r.X + r.Width, 105, 1e-3);
 }
 
@@ -212,9 +207,9 @@ TEST(TextEngineTest, LayoutOfNothing) {
 }
 
 TEST(TextEngineTest, DrawsPng) {
-  const std::string path =
-      ::testing::TempDir() + "text_engine_test_" +
-      std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".png";
+  const std::string path = ::testing::TempDir() + "text_engine_test_" +
+                           std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                           ".png";
   std::vector<Gdiplus::RectF> boxes = {Layout(u"Hello 中文 world", 60)};
   ASSERT_TRUE(DrawTextPng(DejaVu(), 12, u"Hello 中文 world", 60, boxes, 2, path));
   std::ifstream in(path, std::ios::binary);
