@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+
+#include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
 #include "platform/testing/platform_test.h"
 
@@ -57,6 +61,303 @@ TEST_F(BagTest, CyclesAreRefused) {
   EXPECT_EQ(a->SetKZArray("arr", arr), S_OK);
   EXPECT_EQ(arr->AddKZData(a), E_INVALIDARG);
   EXPECT_EQ(a->SetKZData("self", a), E_INVALIDARG);
+}
+
+}  // namespace
+
+namespace {
+
+// A bag with one field of each type, named by its type.
+constexpr const char* kEveryType =
+    R"({"bool":true,"u8":{"@u8":8},"i8":{"@i8":-8},"u16":{"@u16":16},"i16":{"@i16":-16},)"
+    R"("u32":32,"i32":-32,"u64":{"@u64":64},"i64":{"@i64":-64},"double":0.5,"str":"s",)"
+    R"("buf":{"@buf":"62"},"data":{},"array":[]})";
+
+TEST_F(BagTest, GettersReadOnlyTheirOwnType) {
+  auto d = Bag(kEveryType);
+  struct Getter {
+    const char* reads;  // the one field it reads
+    BYTE type;
+    std::function<HRESULT(const wchar_t*)> get;
+  };
+  // Each getter runs with the wide name; outputs are preset to a marker and
+  // must keep it on failure.
+  const Getter getters[] = {
+      {"bool", KZ_TYPE_BOOL, [&](const wchar_t* n) { int v = 77; HRESULT hr = d->GetBool(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"u8", KZ_TYPE_UINT8, [&](const wchar_t* n) { std::uint8_t v = 77; HRESULT hr = d->GetUInt8(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"i8", KZ_TYPE_INT8, [&](const wchar_t* n) { std::int8_t v = 77; HRESULT hr = d->GetInt8(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"u16", KZ_TYPE_UINT16, [&](const wchar_t* n) { std::uint16_t v = 77; HRESULT hr = d->GetUInt16(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"i16", KZ_TYPE_INT16, [&](const wchar_t* n) { std::int16_t v = 77; HRESULT hr = d->GetInt16(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"u32", KZ_TYPE_DWORD, [&](const wchar_t* n) { DWORD v = 77; HRESULT hr = d->GetDWord(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"i32", KZ_TYPE_INT32, [&](const wchar_t* n) { std::int32_t v = 77; HRESULT hr = d->GetInt32(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"u64", KZ_TYPE_UINT64, [&](const wchar_t* n) { std::uint64_t v = 77; HRESULT hr = d->GetUInt64(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"i64", KZ_TYPE_INT64, [&](const wchar_t* n) { std::int64_t v = 77; HRESULT hr = d->GetInt64(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"double", KZ_TYPE_DOUBLE, [&](const wchar_t* n) { double v = 77; HRESULT hr = d->GetDouble(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
+      {"str", KZ_TYPE_STR, [&](const wchar_t* n) { CKZBSTR v; HRESULT hr = d->GetStr(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v.Get() == nullptr); return hr; }},
+      {"buf", KZ_TYPE_BUF, [&](const wchar_t* n) { CKZComPtr<IKZBuffer> v; HRESULT hr = d->GetBuf(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
+      {"data", KZ_TYPE_KZDATA, [&](const wchar_t* n) { CKZComPtr<IKZData> v; HRESULT hr = d->GetKZData(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
+      {"array", KZ_TYPE_KZARRAY, [&](const wchar_t* n) { CKZComPtr<IKZArray> v; HRESULT hr = d->GetKZArray(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
+  };
+  for (const Getter& field : getters) {
+    std::wstring wide = Util::Convert::Utf8ToWS(field.reads, -1).str();
+    BYTE type = 0;
+    EXPECT_EQ(d->GetFieldType(field.reads, &type), S_OK);
+    EXPECT_EQ(type, field.type) << field.reads;
+    for (const Getter& getter : getters) {
+      SCOPED_TRACE(std::string(getter.reads) + " getter on field " + field.reads);
+      HRESULT hr = getter.get(wide.c_str());
+      EXPECT_EQ(hr, getter.type == field.type ? S_OK : KZ_E_TYPEMISMATCH);
+    }
+  }
+  for (const Getter& getter : getters) {
+    SCOPED_TRACE(getter.reads);
+    EXPECT_EQ(getter.get(L"absent"), KZ_E_NOFIELD);
+    EXPECT_EQ(getter.get(L""), E_INVALIDARG);
+    EXPECT_EQ(getter.get(nullptr), E_INVALIDARG);
+  }
+}
+
+TEST_F(BagTest, NamesOrderAndRemoval) {
+  CKZComPtr<IKZData> d;
+  Util::Data::CreateKZData(&d);
+  d->SetDWord("a", 1);
+  d->SetDWord(L"名", 2);  // wide names are kept as UTF-8
+  d->SetDWord("c", 3);
+  d->SetStr("\xe5\x90\x8d", L"text");  // replaces in place, with its new type
+  EXPECT_EQ(platform::KZDataToJson(d), R"({"a":1,"名":"text","c":3})");
+  CKZBSTR name;
+  EXPECT_EQ(d->GetFieldName(1, &name), S_OK);
+  EXPECT_STREQ(name.c_str(), L"名");
+  BYTE type = 0;
+  EXPECT_EQ(d->GetFieldTypeAt(1, &type), S_OK);
+  EXPECT_EQ(type, KZ_TYPE_STR);
+  EXPECT_EQ(d->GetFieldName(3, &name), KZ_E_BADINDEX);
+  EXPECT_EQ(d->GetFieldTypeAt(3, &type), KZ_E_BADINDEX);
+  EXPECT_EQ(d->GetFieldName(0, nullptr), E_POINTER);
+  EXPECT_EQ(d->GetFieldCount(nullptr), E_POINTER);
+  EXPECT_EQ(d->RemoveField("a"), S_OK);
+  EXPECT_EQ(d->RemoveField(L"a"), KZ_E_NOFIELD);
+  EXPECT_EQ(d->RemoveField(static_cast<const char*>(nullptr)), E_INVALIDARG);
+  EXPECT_EQ(platform::KZDataToJson(d), R"({"名":"text","c":3})");
+  EXPECT_EQ(d->SetDWord("", 1), E_INVALIDARG);
+  EXPECT_EQ(d->SetStr("s", nullptr), S_OK) << "a null text stores the empty text";
+  EXPECT_EQ(d->SetBuf("b", nullptr), E_POINTER);
+  EXPECT_EQ(d->SetKZData("b", nullptr), E_POINTER);
+  EXPECT_EQ(d->SetInterface("b", IKZData::kIid, nullptr), E_POINTER);
+  EXPECT_EQ(platform::KZDataToJson(d), R"({"名":"text","c":3,"s":""})");
+}
+
+TEST_F(BagTest, SettersShareCopiesDuplicate) {
+  auto parent = Bag("{}");
+  auto child = Bag(R"({"k":1})");
+  CKZComPtr<IKZBuffer> buffer;
+  Util::Data::CreateKZBuffer(&buffer);
+  auto other = Bag("{}");
+  ASSERT_EQ(parent->SetKZData("child", child), S_OK);
+  ASSERT_EQ(parent->SetBuf("buf", buffer), S_OK);
+  ASSERT_EQ(parent->SetInterface("obj", IKZData::kIid, other), S_OK);
+  // Set stores a reference to the same object: ours and the parent's.
+  EXPECT_EQ(child->AddRef(), 3u);
+  child->Release();
+  CKZComPtr<IKZData> got;
+  parent->GetKZData("child", &got);
+  EXPECT_EQ(got.Get(), child.Get());
+  got = nullptr;
+  child->SetDWord("k", 2);
+  EXPECT_EQ(platform::KZDataToJson(parent), R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
+
+  // CopyTo duplicates records, arrays and buffers; interface fields share.
+  auto copy = Bag("{}");
+  ASSERT_EQ(parent->CopyTo(copy), S_OK);
+  CKZComPtr<IKZData> copied_child;
+  copy->GetKZData("child", &copied_child);
+  EXPECT_NE(copied_child.Get(), child.Get());
+  CKZComPtr<IKZBuffer> copied_buffer;
+  copy->GetBuf("buf", &copied_buffer);
+  EXPECT_NE(copied_buffer.Get(), buffer.Get());
+  CKZComPtr<IKZData> shared;
+  EXPECT_EQ(copy->GetInterface("obj", IKZData::kIid, reinterpret_cast<void**>(&shared)), S_OK);
+  EXPECT_EQ(shared.Get(), other.Get());
+  shared = nullptr;
+  EXPECT_EQ(other->AddRef(), 4u) << "ours, the parent's, the copy's, this one";
+  other->Release();
+  EXPECT_EQ(parent->IsEqual(copy), S_OK);
+  child->SetDWord("k", 3);
+  buffer->SetData(reinterpret_cast<const BYTE*>("x"), 1);
+  EXPECT_EQ(platform::KZDataToJson(copy), R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
+
+  // CopyField is deep as well.
+  auto single = Bag("{}");
+  ASSERT_EQ(parent->CopyField(L"child", single), S_OK);
+  CKZComPtr<IKZData> field_copy;
+  single->GetKZData("child", &field_copy);
+  EXPECT_NE(field_copy.Get(), child.Get());
+  EXPECT_EQ(parent->CopyField("absent", single), KZ_E_NOFIELD);
+  EXPECT_EQ(parent->CopyField("child", nullptr), E_POINTER);
+  EXPECT_EQ(parent->CopyTo(nullptr), E_POINTER);
+  EXPECT_EQ(parent->CopyTo(parent), S_OK);
+
+  // Releasing the parent gives the child's reference back.
+  parent = nullptr;
+  copy = nullptr;
+  single = nullptr;
+  EXPECT_EQ(child->AddRef(), 2u);
+  child->Release();
+}
+
+TEST_F(BagTest, Equality) {
+  struct Case {
+    const char* a;
+    const char* b;
+    HRESULT equal;
+  };
+  const Case cases[] = {
+      {R"({"a":7})", R"({"a":{"@u64":7}})", S_FALSE},  // same number, other type
+      {R"({"a":7})", R"({"a":7,"b":1})", S_FALSE},
+      {R"({"a":7,"b":1})", R"({"a":7})", S_FALSE},
+      {R"({"a":7})", R"({"b":7})", S_FALSE},
+      {R"({"a":[1,2]})", R"({"a":[2,1]})", S_FALSE},
+      {R"({"a":{"@buf":"00"}})", R"({"a":{"@buf":""}})", S_FALSE},
+      {R"({"a":{"@buf":"0001"}})", R"({"a":{"@buf":"0001"}})", S_OK},
+      {R"({"a":0.0})", R"({"a":{"@double":-0.0}})", S_OK},
+      {R"({"a":"x"})", R"({"a":"X"})", S_FALSE},
+      {R"({"a":{"b":{"c":[{"d":1}]}}})", R"({"a":{"b":{"c":[{"d":1}]}}})", S_OK},
+      {R"({"a":{"b":{"c":[{"d":1}]}}})", R"({"a":{"b":{"c":[{"d":2}]}}})", S_FALSE},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.a) + " vs " + c.b);
+    EXPECT_EQ(Bag(c.a)->IsEqual(Bag(c.b)), c.equal);
+  }
+  EXPECT_EQ(Bag("{}")->IsEqual(nullptr), E_POINTER);
+}
+
+TEST_F(BagTest, UtilDataHelpers) {
+  auto d = Bag(R"({"u":5,"zero":0,"s":"x","e":"","b":{"@buf":"61"},"sub":{"k":1},"arr":[1]})");
+  auto sub = Bag(R"({"k":1})");
+  CKZComPtr<IKZArray> arr;
+  platform::JsonToKZArray("[1]", &arr, nullptr);
+  CKZBuffer bytes;
+  bytes.SetData(reinterpret_cast<const BYTE*>("a"), 1);
+  const CKZBuffer none;
+  struct Case {
+    const char* name;
+    int got;
+    int want;
+  };
+  const Case cases[] = {
+      {"HasField present", Util::Data::HasField(d, "u"), 1},
+      {"HasField wide", Util::Data::HasField(d, L"u"), 1},
+      {"HasField absent", Util::Data::HasField(d, "none"), 0},
+      {"HasField null bag", Util::Data::HasField(nullptr, "u"), 0},
+      {"HasField null name", Util::Data::HasField(d, static_cast<const char*>(nullptr)), 0},
+      {"EqualDWord equal", Util::Data::EqualDWord(d, "u", 5), 1},
+      {"EqualDWord unequal", Util::Data::EqualDWord(d, "u", 6), 0},
+      {"EqualDWord absent is 0", Util::Data::EqualDWord(d, "none", 0), 1},
+      {"EqualDWord absent not 1", Util::Data::EqualDWord(d, "none", 1), 0},
+      {"EqualDWord other type", Util::Data::EqualDWord(d, "s", 0), 0},
+      {"EqualDWord null bag", Util::Data::EqualDWord(nullptr, "u", 0), 0},
+      {"EqualDWord null name", Util::Data::EqualDWord(d, nullptr, 0), 0},
+      {"EqualStr equal", Util::Data::EqualStr(d, "s", CKZStringW(L"x")), 1},
+      {"EqualStr empty", Util::Data::EqualStr(d, "e", CKZStringW()), 1},
+      {"EqualStr absent is empty", Util::Data::EqualStr(d, "none", CKZStringW()), 1},
+      {"EqualStr absent not x", Util::Data::EqualStr(d, "none", CKZStringW(L"x")), 0},
+      {"EqualStr other type", Util::Data::EqualStr(d, "u", CKZStringW()), 0},
+      {"EqualStr prefix", Util::Data::EqualStr(d, "s", CKZStringW(L"xy")), 0},
+      {"EqualBuf equal", Util::Data::EqualBuf(d, "b", bytes), 1},
+      {"EqualBuf unequal", Util::Data::EqualBuf(d, "b", none), 0},
+      {"EqualBuf absent is empty", Util::Data::EqualBuf(d, "none", none), 1},
+      {"EqualBuf absent not bytes", Util::Data::EqualBuf(d, "none", bytes), 0},
+      {"EqualKZData deep", Util::Data::EqualKZData(d, "sub", sub), 1},
+      {"EqualKZData null vs present", Util::Data::EqualKZData(d, "sub", nullptr), 0},
+      {"EqualKZData null vs absent", Util::Data::EqualKZData(d, "none", nullptr), 1},
+      {"EqualKZData value vs absent", Util::Data::EqualKZData(d, "none", sub), 0},
+      {"EqualKZDataArray deep", Util::Data::EqualKZDataArray(d, "arr", arr), 1},
+      {"EqualKZDataArray null vs present", Util::Data::EqualKZDataArray(d, "arr", nullptr), 0},
+      {"EqualKZDataArray null vs absent", Util::Data::EqualKZDataArray(d, "none", nullptr), 1},
+      {"EqualKZDataArray other type", Util::Data::EqualKZDataArray(d, "sub", arr), 0},
+      {"CreateKZData null", Util::Data::CreateKZData(nullptr), 0},
+      {"CreateKZArray null", Util::Data::CreateKZArray(nullptr), 0},
+      {"CreateKZBuffer null", Util::Data::CreateKZBuffer(nullptr), 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.got, c.want);
+  }
+  CKZStringW value(L"kept");
+  EXPECT_EQ(Util::Data::GetKZDataStr(d, "u", value), 0);
+  EXPECT_EQ(Util::Data::GetKZDataStr(nullptr, "s", value), 0);
+  EXPECT_EQ(Util::Data::GetKZDataStr(d, nullptr, value), 0);
+  EXPECT_EQ(value.str(), L"kept");
+  EXPECT_EQ(Util::Data::GetKZDataStr(d, "s", value), 1);
+  EXPECT_EQ(value.str(), L"x");
+}
+
+TEST_F(BagTest, BuffersAndTheirHolder) {
+  CKZComPtr<IKZBuffer> b;
+  Util::Data::CreateKZBuffer(&b);
+  BYTE* data = reinterpret_cast<BYTE*>(0x1);
+  DWORD size = 9;
+  EXPECT_EQ(b->GetData(&data), S_OK);
+  EXPECT_EQ(data, nullptr) << "empty";
+  EXPECT_EQ(b->SetData(nullptr, 3), E_POINTER);
+  EXPECT_EQ(b->SetData(nullptr, 0), S_OK);
+  EXPECT_EQ(b->SetData(reinterpret_cast<const BYTE*>("abc"), 3), S_OK);
+  EXPECT_EQ(b->CopyFrom(b), S_OK);
+  EXPECT_EQ(b->CopyFrom(nullptr), E_POINTER);
+  b->GetSize(&size);
+  EXPECT_EQ(size, 3u);
+
+  CKZBuffer holder;
+  EXPECT_EQ(holder.Get(), nullptr) << "created on first write";
+  EXPECT_EQ(holder.GetSize(), 0u);
+  EXPECT_TRUE(holder.ContentEquals(nullptr, 0));
+  holder = b.Get();  // copies the content in
+  EXPECT_NE(holder.Get(), b.Get());
+  b->SetData(reinterpret_cast<const BYTE*>("z"), 1);
+  EXPECT_TRUE(holder.ContentEquals(reinterpret_cast<const BYTE*>("abc"), 3));
+  CKZBuffer second(holder);  // a copy of its own
+  EXPECT_NE(second.Get(), holder.Get());
+  EXPECT_TRUE(second.ContentEquals(reinterpret_cast<const BYTE*>("abc"), 3));
+  second = static_cast<IKZBuffer*>(nullptr);  // releases
+  EXPECT_EQ(second.Get(), nullptr);
+  CKZBuffer& alias = holder;
+  holder = alias;  // self-assignment keeps the content
+  EXPECT_EQ(holder.GetSize(), 3u);
+}
+
+TEST_F(BagTest, Arrays) {
+  CKZComPtr<IKZArray> a;
+  Util::Data::CreateKZArray(&a);
+  auto rec = Bag(R"({"k":1})");
+  CKZComPtr<IKZArray> inner;
+  Util::Data::CreateKZArray(&inner);
+  a->AddDWord(1);
+  a->AddStr(nullptr);
+  a->AddKZData(rec);
+  a->AddKZArray(inner);
+  a->AddUInt64(2);
+  EXPECT_EQ(a->AddKZData(nullptr), E_POINTER);
+  EXPECT_EQ(inner->AddKZArray(a), E_INVALIDARG) << "no cycles";
+  EXPECT_EQ(platform::KZArrayToJson(a), R"([1,"",{"k":1},[],{"@u64":2}])");
+  BYTE type = 0;
+  EXPECT_EQ(a->GetElementType(4, &type), S_OK);
+  EXPECT_EQ(type, KZ_TYPE_UINT64);
+  EXPECT_EQ(a->GetElementType(5, &type), KZ_E_BADINDEX);
+  CKZComPtr<IKZDataRead> read;
+  EXPECT_EQ(a->GetKZDataRead(0, &read), KZ_E_TYPEMISMATCH);
+  EXPECT_EQ(a->GetKZDataRead(2, &read), S_OK);
+  EXPECT_EQ(read.Get(), static_cast<IKZDataRead*>(rec.Get()));
+  DWORD v = 7;
+  EXPECT_EQ(a->GetDWord(9, &v), KZ_E_BADINDEX);
+  EXPECT_EQ(v, 7u);
+  EXPECT_EQ(a->RemoveAt(0), S_OK);
+  EXPECT_EQ(a->RemoveAt(9), KZ_E_BADINDEX);
+  EXPECT_EQ(platform::KZArrayToJson(a), R"(["",{"k":1},[],{"@u64":2}])");
+  EXPECT_EQ(a->IsEqual(nullptr), E_POINTER);
+  EXPECT_EQ(a->Clear(), S_OK);
+  DWORD count = 9;
+  a->GetCount(&count);
+  EXPECT_EQ(count, 0u);
 }
 
 }  // namespace

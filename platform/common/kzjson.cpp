@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <limits>
 #include <string>
 
@@ -61,7 +62,7 @@ BYTE PlainType(const json& v) {
     }
     case json::value_t::number_integer: {
       auto i = v.get<std::int64_t>();
-      if (i >= 0 && i <= 0xFFFFFFFFll) return KZ_TYPE_DWORD;
+      if (i >= 0) return i <= 0xFFFFFFFFll ? KZ_TYPE_DWORD : KZ_TYPE_INT64;
       return i >= std::numeric_limits<std::int32_t>::min() ? KZ_TYPE_INT32 : KZ_TYPE_INT64;
     }
     case json::value_t::number_float: return KZ_TYPE_DOUBLE;
@@ -253,7 +254,12 @@ json Typed(BYTE type, json value) {
 template <class Reader>
 json ValueJson(BYTE type, Reader& r, int depth) {
   switch (type) {
-    case KZ_TYPE_BOOL: { int v = 0; r.Get(&v); return Typed(type, v != 0); }
+    case KZ_TYPE_BOOL: {
+      // A flag other than 0 or 1 keeps its number: {"@bool": 5}.
+      int v = 0;
+      r.GetBool(&v);
+      return v == 0 || v == 1 ? Typed(type, v != 0) : Typed(type, v);
+    }
     case KZ_TYPE_UINT8: { std::uint8_t v = 0; r.Get(&v); return Typed(type, v); }
     case KZ_TYPE_INT8: { std::int8_t v = 0; r.Get(&v); return Typed(type, v); }
     case KZ_TYPE_UINT16: { std::uint16_t v = 0; r.Get(&v); return Typed(type, v); }
@@ -266,7 +272,9 @@ json ValueJson(BYTE type, Reader& r, int depth) {
       double v = 0;
       r.Get(&v);
       json j = v;
-      if (v == static_cast<double>(static_cast<std::int64_t>(v))) {
+      // Whole numbers below 1e21 are tagged: many JSON writers print them
+      // without a fraction or exponent, and they would read back as integers.
+      if (std::isfinite(v) && v == std::trunc(v) && std::fabs(v) < 1e21) {
         json o = json::object();
         o["@double"] = v;
         return o;
@@ -309,8 +317,7 @@ struct FieldReader {
   const char* name;
   template <class T>
   void Get(T* v) {
-    if constexpr (std::is_same_v<T, int>) d->GetBool(name, v);
-    else if constexpr (std::is_same_v<T, std::uint8_t>) d->GetUInt8(name, v);
+    if constexpr (std::is_same_v<T, std::uint8_t>) d->GetUInt8(name, v);
     else if constexpr (std::is_same_v<T, std::int8_t>) d->GetInt8(name, v);
     else if constexpr (std::is_same_v<T, std::uint16_t>) d->GetUInt16(name, v);
     else if constexpr (std::is_same_v<T, std::int16_t>) d->GetInt16(name, v);
@@ -320,6 +327,7 @@ struct FieldReader {
     else if constexpr (std::is_same_v<T, std::int64_t>) d->GetInt64(name, v);
     else if constexpr (std::is_same_v<T, double>) d->GetDouble(name, v);
   }
+  void GetBool(int* v) { d->GetBool(name, v); }
   void Get(CKZBSTR& s) { d->GetStr(name, &s); }
   void Get(CKZComPtr<IKZBuffer>& b) { d->GetBuf(name, &b); }
   void GetData(CKZComPtr<IKZDataRead>& out) {
@@ -338,8 +346,7 @@ struct ElementReader {
   DWORD i;
   template <class T>
   void Get(T* v) {
-    if constexpr (std::is_same_v<T, int>) a->GetBool(i, v);
-    else if constexpr (std::is_same_v<T, std::uint8_t>) a->GetUInt8(i, v);
+    if constexpr (std::is_same_v<T, std::uint8_t>) a->GetUInt8(i, v);
     else if constexpr (std::is_same_v<T, std::int8_t>) a->GetInt8(i, v);
     else if constexpr (std::is_same_v<T, std::uint16_t>) a->GetUInt16(i, v);
     else if constexpr (std::is_same_v<T, std::int16_t>) a->GetInt16(i, v);
@@ -349,6 +356,7 @@ struct ElementReader {
     else if constexpr (std::is_same_v<T, std::int64_t>) a->GetInt64(i, v);
     else if constexpr (std::is_same_v<T, double>) a->GetDouble(i, v);
   }
+  void GetBool(int* v) { a->GetBool(i, v); }
   void Get(CKZBSTR& s) { a->GetStr(i, &s); }
   void Get(CKZComPtr<IKZBuffer>& b) { a->GetBuf(i, &b); }
   void GetData(CKZComPtr<IKZDataRead>& d) { a->GetKZDataRead(i, &d); }

@@ -1,6 +1,10 @@
 #include "platform/common/kzstring.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cwchar>
 #include <cwctype>
@@ -41,6 +45,30 @@ int ReplaceIn(S& s, const C* from, const C* to) {
   return count;
 }
 
+// Narrow texts are UTF-8 and wide case rules are Unicode's, whatever the
+// process locale is: formatting and case mapping use this locale (null when
+// the C library has no UTF-8 locale; the process locale is used then).
+locale_t Utf8Locale() {
+  static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+wchar_t ToLower(wchar_t c) {
+  locale_t l = Utf8Locale();
+  auto w = static_cast<wint_t>(c);
+  return static_cast<wchar_t>(l ? towlower_l(w, l) : std::towlower(w));
+}
+wchar_t ToUpper(wchar_t c) {
+  locale_t l = Utf8Locale();
+  auto w = static_cast<wint_t>(c);
+  return static_cast<wchar_t>(l ? towupper_l(w, l) : std::towupper(w));
+}
+bool IsSpace(wchar_t c) {
+  locale_t l = Utf8Locale();
+  auto w = static_cast<wint_t>(c);
+  return (l ? iswspace_l(w, l) : std::iswspace(w)) != 0;
+}
+
 }  // namespace
 
 namespace platform {
@@ -53,6 +81,7 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
       out += *p++;
       continue;
     }
+    std::size_t spec_start = out.size();
     out += *p++;
     if (*p == L'%') {
       out += *p++;
@@ -82,7 +111,13 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
       length += *p++;
     }
     wchar_t conv = *p;
-    if (conv == 0) break;
+    if (conv == 0) {  // a '%' left open at the end is printed as it stands
+      std::wstring tail = out.substr(spec_start + 1);
+      out.resize(spec_start);
+      out += L"%%";
+      out += tail;
+      break;
+    }
     ++p;
     switch (conv) {
       case L's':
@@ -112,21 +147,29 @@ void AppendWideFormatV(std::wstring* out, const wchar_t* format, va_list args) {
   if (out == nullptr || format == nullptr) return;
   std::wstring fmt = TranslateWideFormat(format);
   std::vector<wchar_t> buf(256);
+  // Narrow arguments ("%hs") are decoded as UTF-8 on this thread.
+  locale_t utf8 = Utf8Locale();
+  locale_t previous = utf8 ? uselocale(utf8) : static_cast<locale_t>(nullptr);
   for (;;) {
     va_list copy;
     va_copy(copy, args);
+    errno = 0;
     int n = std::vswprintf(buf.data(), buf.size(), fmt.c_str(), copy);
+    int error = errno;
     va_end(copy);
     if (n >= 0 && static_cast<std::size_t>(n) < buf.size()) {
       out->append(buf.data(), static_cast<std::size_t>(n));
-      return;
+      break;
     }
-    if (buf.size() >= (std::size_t{1} << 24)) {  // an encoding error, not space
+    // vswprintf answers -1 both when the text does not fit and for a narrow
+    // argument that is not valid UTF-8; only the first is worth a retry.
+    if (error == EILSEQ || buf.size() >= (std::size_t{1} << 24)) {
       out->append(L"(format error)");
-      return;
+      break;
     }
     buf.resize(buf.size() * 4);
   }
+  if (utf8) uselocale(previous);
 }
 
 }  // namespace platform
@@ -199,15 +242,15 @@ CKZStringW CKZStringW::Right(int count) const {
   return SubString(s_, GetLength() - count, count);
 }
 CKZStringW& CKZStringW::MakeLower() {
-  for (wchar_t& c : s_) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (wchar_t& c : s_) c = ToLower(c);
   return *this;
 }
 CKZStringW& CKZStringW::MakeUpper() {
-  for (wchar_t& c : s_) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (wchar_t& c : s_) c = ToUpper(c);
   return *this;
 }
 CKZStringW& CKZStringW::Trim() {
-  auto is_space = [](wchar_t c) { return std::iswspace(static_cast<wint_t>(c)) != 0; };
+  auto is_space = [](wchar_t c) { return IsSpace(c); };
   while (!s_.empty() && is_space(s_.back())) s_.pop_back();
   std::size_t i = 0;
   while (i < s_.size() && is_space(s_[i])) ++i;

@@ -5,7 +5,10 @@
 // `CKZStringW::Format`, "%s" takes a wide string and "%c" a wide character
 // ("%hs"/"%S" take a narrow string, "%ls" a wide one). The formats are
 // rewritten for the C library before use, and the output grows as needed, so
-// no text is cut. A null string argument prints "(null)".
+// no text is cut. A null string argument prints "(null)". Narrow string
+// arguments are UTF-8, whatever the process locale; one that is not valid
+// UTF-8 makes the whole text "(format error)". A '%' left open at the end of
+// a format prints as it stands.
 #ifndef WRENUTIL_PLATFORM_COMMON_KZSTRING_H_
 #define WRENUTIL_PLATFORM_COMMON_KZSTRING_H_
 
