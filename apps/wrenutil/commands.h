@@ -18,6 +18,7 @@
 #include "apps/wrenutil/app_context.h"
 
 #define WRENUTIL_APP_COMMANDS(X) \
+  X(Tour)                        \
   X(Sample)                      \
   X(Bag)                         \
   X(Ellipsis)                    \
