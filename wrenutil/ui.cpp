@@ -66,8 +66,8 @@ CKZStringW GetTextBoundsSuitable(CKZComPtr<IGFFont> font, const CKZStringW& text
   int high = text.GetLength();
   while (low < high) {
     const int middle = (low + high) / 2;
-    const CKZStringW middle_part = text.Left(middle);
-    const CKZStringW high_part = text.Left(high);
+    CKZStringW middle_part = text.Left(middle);
+    CKZStringW high_part = text.Left(high);
     const bool middle_fits = measure(middle_part) <= limit;
     const bool high_fits = measure(high_part) <= limit;
     if (middle == low && middle_fits) return middle_part;
