@@ -25,43 +25,40 @@ namespace wrenutil::internal {
 inline constexpr const wchar_t kUtilCoreSource[] = L"common\\include\\utilcore";
 }  // namespace wrenutil::internal
 
-template <class T>
-int GetService(REFGUID id, T** out) {
+namespace wrenutil::internal {
+// Gets the core, makes one call on it, releases it; 1 when the call's code
+// was 0 or more. Without a core: the assertion with `failure` and `line`, 0.
+template <class T, class Call>
+int CallCore(T** out, const wchar_t* failure, int line, Call call) {
   if (out != nullptr) *out = nullptr;
   CKZComPtr<IKZCore> core;
   if (FAILED(Util::Core::GetPlatformCore(&core)) || !core) {
-    WREN_ASSERT_AT(L"! L\"GetService时Util::Core::GetCurrentCore失败.\"",
-                   wrenutil::internal::kUtilCoreSource, 136);
+    WREN_ASSERT_AT(failure, kUtilCoreSource, line);
     return 0;
   }
-  HRESULT hr = core->GetService(id, reinterpret_cast<void**>(out));
-  return hr >= 0 ? 1 : 0;
+  return call(core.Get(), reinterpret_cast<void**>(out)) >= 0 ? 1 : 0;
+}
+}  // namespace wrenutil::internal
+
+template <class T>
+int GetService(REFGUID id, T** out) {
+  return wrenutil::internal::CallCore(
+      out, L"! L\"GetService时Util::Core::GetCurrentCore失败.\"", 136,
+      [&](IKZCore* core, void** slot) { return core->GetService(id, slot); });
 }
 
 template <class T>
 int CreateObject(REFGUID id, T** out) {
-  if (out != nullptr) *out = nullptr;
-  CKZComPtr<IKZCore> core;
-  if (FAILED(Util::Core::GetPlatformCore(&core)) || !core) {
-    WREN_ASSERT_AT(L"! L\"CreateObject时Util::Core::GetCurrentCore失败.\"",
-                   wrenutil::internal::kUtilCoreSource, 109);
-    return 0;
-  }
-  HRESULT hr = core->CreateObject(id, id, reinterpret_cast<void**>(out));
-  return hr >= 0 ? 1 : 0;
+  return wrenutil::internal::CallCore(
+      out, L"! L\"CreateObject时Util::Core::GetCurrentCore失败.\"", 109,
+      [&](IKZCore* core, void** slot) { return core->CreateObject(id, id, slot); });
 }
 
 template <class T>
 int GetExtensionPoint(REFGUID id, T** out) {
-  if (out != nullptr) *out = nullptr;
-  CKZComPtr<IKZCore> core;
-  if (FAILED(Util::Core::GetPlatformCore(&core)) || !core) {
-    WREN_ASSERT_AT(L"! L\"GetExtensionPoint时Util::Core::GetCurrentCore失败.\"",
-                   wrenutil::internal::kUtilCoreSource, 176);
-    return 0;
-  }
-  HRESULT hr = core->GetExtensionPoint(id, reinterpret_cast<void**>(out));
-  return hr >= 0 ? 1 : 0;
+  return wrenutil::internal::CallCore(
+      out, L"! L\"GetExtensionPoint时Util::Core::GetCurrentCore失败.\"", 176,
+      [&](IKZCore* core, void** slot) { return core->GetExtensionPoint(id, slot); });
 }
 
 #endif  // WRENUTIL_COMMON_INCLUDE_UTILCORE_H_
