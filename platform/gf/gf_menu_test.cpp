@@ -1,0 +1,208 @@
+#include "platform/gf/gf_menu.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/common/kzdata.h"
+#include "platform/common/kzptr.h"
+#include "platform/common/refcounted.h"
+#include "platform/gf/gf_element.h"
+#include "platform/gf/gf_extension.h"
+#include "platform/testing/platform_test.h"
+
+namespace {
+
+constexpr GUID kPoint = platform::MakeGuid("{C5B624FE-9778-45FB-9CFE-212FB603BA28}");
+constexpr GUID kItemData = platform::MakeGuid("{2C3F29CA-F983-4897-A545-2221773BC5A6}");
+
+class GFMenuTest : public platform::testing::PlatformTest {
+ protected:
+  void SetUp() override {
+    PlatformTest::SetUp();
+    ASSERT_EQ(platform::RegisterGFObjects(core()), S_OK);
+  }
+  CKZComPtr<IGFMenu> NewMenu() {
+    CKZComPtr<IGFMenu> menu;
+    EXPECT_EQ(core()->CreateObject(IGFMenu::kIid, IGFMenu::kIid,
+                                   reinterpret_cast<void**>(&menu)),
+              S_OK);
+    return menu;
+  }
+  static CKZComPtr<IGFMenuItem> Append(IGFMenu* menu, const wchar_t* name,
+                                       const wchar_t* text) {
+    CKZComPtr<IGFMenuItem> item;
+    EXPECT_EQ(menu->CreateItem(&item), S_OK);
+    item->SetName(name);
+    item->SetText(text);
+    EXPECT_EQ(menu->AppendItem(item), S_OK);
+    return item;
+  }
+};
+
+TEST_F(GFMenuTest, RendersEveryAttributeAndSubmenus) {
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  CKZComPtr<IGFMenu> sub = NewMenu();
+  CKZComPtr<IKZData> bag;
+  Util::Data::CreateKZData(&bag);
+
+  Append(sub, L"inner", L"Inner")->SetCheck(1);
+  CKZComPtr<IGFMenuItem> plain = Append(menu, L"plain", L"Plain");
+  CKZComPtr<IGFMenuItem> full = Append(menu, L"full", L"Full");
+  full->SetSecondText(L"Ctrl+F");
+  full->SetIcon(L"platformres:a.png");
+  full->SetCheck(0);
+  full->SetEnable(0);
+  full->SetItemFlag(0);
+  full->SetUserData(bag);
+  CKZComPtr<IGFMenuItem> sep = Append(menu, L"sep1", nullptr);
+  sep->SetSeparator(1);
+  Append(menu, nullptr, L"Cascade")->SetSubMenu(sub);
+
+  EXPECT_EQ(platform::RenderGFMenu(menu),
+            L"plain \"Plain\"\n"
+            L"full \"Full\" / \"Ctrl+F\" <platformres:a.png> [ ] (greyed) flag=0 +data\n"
+            L"---- sep1\n"
+            L"- \"Cascade\"\n"
+            L"  inner \"Inner\" [x]\n");
+  EXPECT_EQ(platform::RenderGFMenu(nullptr), L"");
+}
+
+TEST_F(GFMenuTest, LooksItemsUpAndRemovesThemByName) {
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  Append(menu, L"a", L"A");
+  Append(menu, L"b", L"B");
+  Append(menu, L"a", L"A2");
+
+  DWORD count = 0;
+  ASSERT_EQ(menu->GetItemCount(&count), S_OK);
+  EXPECT_EQ(count, 3u);
+  CKZComPtr<IGFMenuItem> found;
+  CKZBSTR name(L"b");
+  ASSERT_EQ(menu->GetItemByName(name, &found), S_OK);
+  CKZBSTR text;
+  found->GetText(&text);
+  EXPECT_STREQ(text, L"B");
+  EXPECT_EQ(menu->GetItemByName(nullptr, &found), E_FAIL);
+  EXPECT_EQ(found.Get(), nullptr);
+  EXPECT_EQ(menu->GetItemAt(3, &found), E_INVALIDARG);
+
+  EXPECT_EQ(menu->RemoveItemByName(L"a"), S_OK);
+  EXPECT_EQ(menu->RemoveItemByName(L"zz"), S_FALSE);
+  EXPECT_EQ(platform::RenderGFMenu(menu), L"b \"B\"\n");
+  platform::GFMenuState state;
+  ASSERT_EQ(platform::GetGFMenuState(menu, &state), S_OK);
+  EXPECT_EQ(state.removed_names, (std::vector<std::wstring>{L"a", L"zz"}));
+  EXPECT_EQ(state.item_count, 1u);
+}
+
+TEST_F(GFMenuTest, RefusesForeignDoubleAndCyclicAppends) {
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  CKZComPtr<IGFMenuItem> item = Append(menu, L"a", L"A");
+  EXPECT_EQ(menu->AppendItem(item), E_INVALIDARG);
+  EXPECT_EQ(menu->AppendItem(nullptr), E_POINTER);
+  EXPECT_EQ(item->SetSubMenu(menu), E_INVALIDARG);
+
+  CKZComPtr<IGFMenu> sub = NewMenu();
+  CKZComPtr<IGFMenuItem> back;
+  sub->CreateItem(&back);
+  back->SetSubMenu(menu);
+  ASSERT_EQ(item->SetSubMenu(sub), S_OK);
+  EXPECT_EQ(sub->AppendItem(back), E_INVALIDARG);
+  EXPECT_EQ(menu->CreateItem(nullptr), E_POINTER);
+}
+
+TEST_F(GFMenuTest, ItemAnswersAsFrameWithItsUserData) {
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  CKZComPtr<IGFMenuItem> item = Append(menu, L"a", L"A");
+  CKZComPtr<IGFFrame> frame;
+  ASSERT_EQ(item.QueryInterface(&frame), S_OK);
+  CKZComPtr<IKZData> data;
+  EXPECT_EQ(frame->GetUserData(&data), E_FAIL);
+
+  CKZComPtr<IKZData> bag;
+  ASSERT_EQ(core()->CreateObject(kItemData, kItemData, reinterpret_cast<void**>(&bag)), S_OK);
+  bag->SetDWord("x", 7);
+  item->SetUserData(bag);
+  ASSERT_EQ(frame->GetUserData(&data), S_OK);
+  EXPECT_EQ(data.Get(), bag.Get());
+}
+
+TEST_F(GFMenuTest, InvokerRunsMenuExtensionsOfAnAttachedPoint) {
+  std::vector<std::wstring> seen;
+  ASSERT_EQ(platform::AddMenuExtension(core(), kPoint,
+                                       [&](IGFMenu* menu, IKZData* context) {
+                                         DWORD from = 0;
+                                         context->GetDWord("cFrom", &from);
+                                         seen.push_back(L"ext1 cFrom=" + std::to_wstring(from));
+                                         Append(menu, L"ext1", L"Ext");
+                                       }),
+            S_OK);
+  ASSERT_EQ(platform::AddReportExtension(core(), kPoint,
+                                         [&](const wchar_t*) { seen.push_back(L"report"); }),
+            S_OK);
+  ASSERT_EQ(platform::AddMenuExtension(core(), kPoint,
+                                       [&](IGFMenu*, IKZData*) { seen.push_back(L"ext2"); }),
+            S_OK);
+
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  CKZComPtr<IKZExtensionInvoker> invoker;
+  CKZComPtr<IKZExtensionDescriptor> descriptor;
+  ASSERT_EQ(core()->CreateObject(IKZExtensionInvoker::kIid, IKZExtensionInvoker::kIid,
+                                 reinterpret_cast<void**>(&invoker)),
+            S_OK);
+  ASSERT_EQ(core()->CreateObject(IKZExtensionDescriptor::kIid, IKZExtensionDescriptor::kIid,
+                                 reinterpret_cast<void**>(&descriptor)),
+            S_OK);
+  CKZComPtr<IKZData> context;
+  Util::Data::CreateKZData(&context);
+  context->SetDWord("cFrom", 2);
+  invoker->SetExtensionPointId(kPoint);
+  invoker->SetContext(context);
+
+  // Not attached yet: refused, nothing runs.
+  EXPECT_EQ(invoker->Invoke(menu, 0), E_FAIL);
+  CKZComPtr<IGFExtensionHost> host;
+  ASSERT_EQ(menu.QueryInterface(&host), S_OK);
+  EXPECT_EQ(host->AttachExtensionDescriptor(descriptor), E_INVALIDARG);
+  descriptor->SetExtensionPointId(kPoint);
+  ASSERT_EQ(host->AttachExtensionDescriptor(descriptor), S_OK);
+  EXPECT_EQ(invoker->Invoke(menu, 0), S_OK);
+  EXPECT_EQ(seen, (std::vector<std::wstring>{L"ext1 cFrom=2", L"ext2"}));
+  EXPECT_EQ(platform::RenderGFMenu(menu), L"ext1 \"Ext\"\n");
+  EXPECT_EQ(invoker->Invoke(nullptr, 0), E_POINTER);
+
+  // The point gone: nothing to call, not a failure.
+  core()->RegisterExtensionPoint(kPoint, nullptr);
+  EXPECT_EQ(invoker->Invoke(menu, 0), S_FALSE);
+}
+
+TEST_F(GFMenuTest, MenuHoldsItsItemsAndReleasesThemWithIt) {
+  std::int64_t before = platform::LiveObjectCount();
+  {
+    CKZComPtr<IGFMenu> menu = NewMenu();
+    CKZComPtr<IGFMenu> sub = NewMenu();
+    Append(sub, L"x", L"X");
+    Append(menu, L"a", L"A")->SetSubMenu(sub);
+    EXPECT_EQ(platform::LiveObjectCount(), before + 4);
+    auto* counted = dynamic_cast<platform::RefCounted<IGFMenu, IGFExtensionHost>*>(sub.Get());
+    ASSERT_NE(counted, nullptr);
+    EXPECT_EQ(counted->RefCountForTesting(), 2u);  // ours and the item's
+  }
+  EXPECT_EQ(platform::LiveObjectCount(), before);
+}
+
+TEST_F(GFMenuTest, NullArgumentsAreRefused) {
+  EXPECT_EQ(platform::RegisterGFObjects(nullptr), E_POINTER);
+  EXPECT_EQ(platform::CreateGFMenu(nullptr), E_POINTER);
+  EXPECT_EQ(platform::GetGFMenuState(nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(platform::AddMenuExtension(nullptr, kPoint, [](IGFMenu*, IKZData*) {}), E_POINTER);
+  EXPECT_EQ(platform::AddMenuExtension(core(), kPoint, nullptr), E_INVALIDARG);
+  EXPECT_EQ(platform::CreateExtensionInfo({}, nullptr, nullptr), E_POINTER);
+  CKZComPtr<IGFMenu> menu = NewMenu();
+  EXPECT_EQ(menu->GetItemCount(nullptr), E_POINTER);
+  EXPECT_EQ(menu->RemoveItemByName(nullptr), E_POINTER);
+}
+
+}  // namespace
