@@ -6,7 +6,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/perf.h"
-#include "wrenutil/utilwrenmenu_test_util.h"
+#include "wrenutil/testing/utilwrenmenu_fixture.h"
 
 namespace wrenutil_menu_test {
 namespace {

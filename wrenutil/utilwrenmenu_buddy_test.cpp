@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/common/convert.h"
-#include "wrenutil/utilwrenmenu_test_util.h"
+#include "wrenutil/testing/utilwrenmenu_fixture.h"
 
 namespace wrenutil_menu_test {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "wrenutil/utilwrenmenu_test_util.h"
+#include "wrenutil/testing/utilwrenmenu_fixture.h"
 
 namespace wrenutil_menu_test {
 namespace {

@@ -22,7 +22,9 @@
   X(Sample)                      \
   X(Bag)                         \
   X(Ellipsis)                    \
-  X(Text)
+  X(Text)                        \
+  X(Menu)                        \
+  X(Click)
 
 namespace wrenutil_app {
 

@@ -17,8 +17,15 @@
 #include "platform/common/kztime.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
+// Contact menus: GF menus and extension points, the services the menus ask.
+#include "platform/afutil/afutil.h"
+#include "platform/gf/gf_extension.h"
+#include "platform/gf/gf_menu.h"
+#include "platform/kernelutil/contactstate.h"
+#include "platform/kernelutil/menuservices.h"
 
 // The library.
 #include "wrenutil/tools.h"
+#include "wrenutil/utilwrenmenu.h"
 
 #endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_

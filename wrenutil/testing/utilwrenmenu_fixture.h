@@ -2,8 +2,8 @@
 // in-memory menu services over `data()`, organisation membership (the own
 // number 10001, 10002 and 10003), an account service, texts equal to their
 // keys, the own account online, and an empty call journal.
-#ifndef WRENUTIL_WRENUTIL_UTILWRENMENU_TEST_UTIL_H_
-#define WRENUTIL_WRENUTIL_UTILWRENMENU_TEST_UTIL_H_
+#ifndef WRENUTIL_WRENUTIL_TESTING_UTILWRENMENU_FIXTURE_H_
+#define WRENUTIL_WRENUTIL_TESTING_UTILWRENMENU_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
@@ -192,4 +192,4 @@ class MenuTest : public platform::testing::PlatformTest {
 
 }  // namespace wrenutil_menu_test
 
-#endif  // WRENUTIL_WRENUTIL_UTILWRENMENU_TEST_UTIL_H_
+#endif  // WRENUTIL_WRENUTIL_TESTING_UTILWRENMENU_FIXTURE_H_

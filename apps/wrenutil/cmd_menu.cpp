@@ -1,0 +1,252 @@
+// `wrenutil menu buddy|dept|outer-group ...` prints a contact menu as a tree;
+// `wrenutil click NAME UIN...` runs a buddy-menu click. Both print what the
+// platform services were asked to do. The demo's plug-ins add an item to the
+// buddy and department menus (its second text is the context they got).
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "apps/wrenutil/commands.h"
+#include "apps/wrenutil/host.h"
+#include "apps/wrenutil/host_menu.h"
+#include "platform/common/convert.h"
+#include "platform/gf/gf_element.h"
+#include "platform/gf/gf_menu.h"
+#include "platform/kernelutil/calljournal.h"
+#include "wrenutil/utilwrenmenu.h"
+
+namespace wrenutil_app {
+namespace {
+
+std::string Utf8(const std::wstring& text) {
+  return Util::Convert::Utf8FromWS(text.c_str(), static_cast<int>(text.size())).str();
+}
+
+std::string Code(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, hr < 0 ? "0x%08X" : "%d",
+                hr < 0 ? static_cast<unsigned>(hr) : static_cast<unsigned>(hr));
+  return text;
+}
+
+CKZComPtr<IKZArray> UinArray(const std::vector<DWORD>& uins) {
+  CKZComPtr<IKZArray> array;
+  Util::Data::CreateKZArray(&array);
+  for (DWORD uin : uins) array->AddDWord(uin);
+  return array;
+}
+
+void PrintJournal(std::ostream& out) {
+  std::vector<std::wstring> notes = platform::TakeCallJournal();
+  out << "services saw:" << (notes.empty() ? " nothing\n" : "\n");
+  for (const auto& note : notes) out << "  " << Utf8(note) << '\n';
+}
+
+void PrintMenu(std::ostream& out, const char* function, HRESULT hr, IGFMenu* menu) {
+  out << function << ": " << Code(hr) << '\n';
+  if (menu == nullptr) {
+    out << "(no menu)\n";
+  } else {
+    out << Utf8(platform::RenderGFMenu(menu));
+  }
+  PrintJournal(out);
+}
+
+bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
+  for (DWORD uin : uins) {
+    if (!context.host->sample().FindContact(uin)) {
+      context.Fail("no member or outer contact has the number " + std::to_string(uin));
+      return false;
+    }
+  }
+  return true;
+}
+
+// The selection flags the contact list derives from the contacts chosen.
+void AddSelectionFlags(const Sample& sample, const std::vector<DWORD>& uins, IKZData* bag) {
+  bool all_outer = !uins.empty(), all_buddies = true, stranger = false;
+  for (DWORD uin : uins) {
+    IKZData* record = sample.FindContact(uin);
+    if (!sample.IsOuterContact(uin)) {
+      all_outer = false;
+      continue;
+    }
+    int buddy = 0;
+    if (record) record->GetBool("bBuddy", &buddy);
+    if (!buddy) {
+      all_buddies = false;
+      stranger = true;
+    }
+  }
+  bag->SetDWord("MENU_WREN_SELECT_IS_SINGLE", uins.size() == 1 ? 1 : 0);
+  bag->SetDWord("MENU_WREN_SELECT_OUTER_CONTACTS", all_outer ? 1 : 0);
+  bag->SetDWord("MENU_WREN_SELECT_OUTER_BUDDIES", all_outer && all_buddies ? 1 : 0);
+  bag->SetDWord("MENU_WREN_SELECT_OUTER_STRANGER", stranger ? 1 : 0);
+}
+
+bool ApplyContext(AppContext& context, const std::vector<std::string>& pairs, IKZData* bag) {
+  for (const std::string& pair : pairs) {
+    std::size_t eq = pair.find('=');
+    std::string key = pair.substr(0, eq);
+    unsigned long value = 0;
+    try {
+      if (eq == std::string::npos || key.empty()) throw std::invalid_argument(pair);
+      value = std::stoul(pair.substr(eq + 1));
+    } catch (const std::exception&) {
+      context.Fail("--context wants KEY=NUMBER, got \"" + pair + "\"");
+      return false;
+    }
+    bag->SetDWord(key.c_str(), static_cast<DWORD>(value));
+  }
+  return true;
+}
+
+struct MenuOptions {
+  std::vector<DWORD> uins;
+  std::vector<DWORD> only;
+  std::vector<DWORD> groups;
+  std::vector<std::string> context;
+  bool offline = false;
+  bool no_rename = false;
+  bool no_delete = false;
+  std::string name;
+};
+
+std::unique_ptr<MenuServices> Install(AppContext& context) {
+  std::string error;
+  auto services = MenuServices::Install(*context.host, &error);
+  if (!services) context.Fail(error, kExitFailure);
+  return services;
+}
+
+void RunBuddy(const MenuOptions& o, AppContext& context) {
+  if (!CheckUins(context, o.uins)) return;
+  auto services = Install(context);
+  if (!services) return;
+  if (o.offline) services->SetSelfOffline();
+  CKZComPtr<IKZData> bag;
+  Util::Data::CreateKZData(&bag);
+  AddSelectionFlags(context.host->sample(), o.uins, bag);
+  if (!ApplyContext(context, o.context, bag)) return;
+  IGFMenu* menu = nullptr;
+  HRESULT hr = Util::UtilWRENMenu::GetBuddyMenu(UinArray(o.uins), &menu, bag);
+  CKZComPtr<IGFMenu> owner;
+  owner.Attach(menu);
+  PrintMenu(*context.out, "GetBuddyMenu", hr, menu);
+  if (FAILED(hr)) context.exit_code = kExitFailure;
+}
+
+void RunDept(const MenuOptions& o, AppContext& context) {
+  auto services = Install(context);
+  if (!services) return;
+  CKZComPtr<IKZData> input, bag;
+  Util::Data::CreateKZData(&input);
+  Util::Data::CreateKZData(&bag);
+  input->SetKZArray("SelectUins", UinArray(o.uins));
+  input->SetKZArray("SelectUinOnly", UinArray(o.only));
+  input->SetKZArray("SelectGroupID", UinArray(o.groups));
+  if (!ApplyContext(context, o.context, bag)) return;
+  IGFMenu* menu = nullptr;
+  HRESULT hr = Util::UtilWRENMenu::GetDeptMenu(input, &menu, bag);
+  CKZComPtr<IGFMenu> owner;
+  owner.Attach(menu);
+  PrintMenu(*context.out, "GetDeptMenu", hr, menu);
+  if (FAILED(hr)) context.exit_code = kExitFailure;
+}
+
+void RunOuterGroup(const MenuOptions& o, AppContext& context) {
+  auto services = Install(context);
+  if (!services) return;
+  CKZComPtr<IKZData> bag;
+  Util::Data::CreateKZData(&bag);
+  if (o.no_rename) bag->SetDWord("EnableRename", 0);
+  if (o.no_delete) bag->SetDWord("EnableDelGroup", 0);
+  IGFMenu* menu = nullptr;
+  HRESULT hr = Util::UtilWRENMenu::GetOuterGroupMenu(nullptr, &menu, bag);
+  CKZComPtr<IGFMenu> owner;
+  owner.Attach(menu);
+  PrintMenu(*context.out, "GetOuterGroupMenu", hr, menu);
+}
+
+void RunClick(const MenuOptions& o, AppContext& context) {
+  if (!CheckUins(context, o.uins)) return;
+  auto services = Install(context);
+  if (!services) return;
+  CKZComPtr<IKZArray> selection = UinArray(o.uins);
+  // The item as the buddy menu made it, when it has one of that name;
+  // otherwise an item of another menu carrying the same kind of bag.
+  CKZComPtr<IGFMenu> menu;
+  CKZComPtr<IGFMenuItem> item;
+  CKZComPtr<IKZData> flags;
+  Util::Data::CreateKZData(&flags);
+  AddSelectionFlags(context.host->sample(), o.uins, flags);
+  if (SUCCEEDED(Util::UtilWRENMenu::GetBuddyMenu(selection, &menu, flags)) && menu) {
+    CKZBSTR name(CKZStringW(kUtf8, o.name.data(), static_cast<int>(o.name.size())).GetString());
+    menu->GetItemByName(name, &item);
+  }
+  platform::TakeCallJournal();
+  if (!item) {
+    CKZComPtr<IGFMenu> other;
+    platform::CreateGFMenu(&other);
+    other->CreateItem(&item);
+    CKZComPtr<IKZData> bag;
+    Util::Data::CreateKZData(&bag);
+    bag->SetKZArray("SelectUins", selection);
+    item->SetUserData(bag);
+  }
+  CKZComPtr<IKZData> click;
+  Util::Data::CreateKZData(&click);
+  CKZStringW name(kUtf8, o.name.data(), static_cast<int>(o.name.size()));
+  click->SetStr("name", name);
+  click->SetInterface("frame", IGFFrame::kIid, item);
+  HRESULT hr = Util::UtilWRENMenu::OnClickStandardBuddyMenu(click);
+  *context.out << "OnClickStandardBuddyMenu: " << Code(hr) << '\n';
+  DWORD left = 0;
+  selection->GetCount(&left);
+  *context.out << "selection after the click: " << left << " contact(s)\n";
+  PrintJournal(*context.out);
+}
+
+}  // namespace
+
+void RegisterMenuCommand(CLI::App& app, AppContext& context) {
+  auto o = std::make_shared<MenuOptions>();
+  CLI::App* menu = app.add_subcommand("menu", "Build a contact menu and print it as a tree");
+  menu->require_subcommand(1);
+
+  CLI::App* buddy = menu->add_subcommand("buddy", "The menu of selected contacts (GetBuddyMenu)");
+  buddy->add_option("uins", o->uins, "Contact numbers, the first is the contact")->required();
+  buddy->add_option("--context", o->context,
+                    "A context flag KEY=NUMBER (e.g. MENU_WREN_SHOWDELFROMRECENTFOLDER=1)");
+  buddy->add_flag("--offline", o->offline, "The own account is offline");
+  buddy->callback([o, &context] { RunBuddy(*o, context); });
+
+  CLI::App* dept = menu->add_subcommand("dept", "The menu of an organisation selection (GetDeptMenu)");
+  dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)");
+  dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)");
+  dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)");
+  dept->add_option("--context", o->context, "A context field KEY=NUMBER");
+  dept->callback([o, &context] { RunDept(*o, context); });
+
+  CLI::App* outer = menu->add_subcommand("outer-group",
+                                         "The menu of an outer-contact group (GetOuterGroupMenu)");
+  outer->add_flag("--no-rename", o->no_rename, "EnableRename = 0");
+  outer->add_flag("--no-delete", o->no_delete, "EnableDelGroup = 0");
+  outer->callback([o, &context] { RunOuterGroup(*o, context); });
+}
+
+void RegisterClickCommand(CLI::App& app, AppContext& context) {
+  auto o = std::make_shared<MenuOptions>();
+  CLI::App* click = app.add_subcommand(
+      "click", "Run a buddy-menu click (OnClickStandardBuddyMenu) and show what it did");
+  click->add_option("name", o->name, "The item name, e.g. Send_Message or MENU_WREN_USERINFO")
+      ->required();
+  click->add_option("uins", o->uins, "The selected contact numbers")->required();
+  click->callback([o, &context] { RunClick(*o, context); });
+}
+
+}  // namespace wrenutil_app

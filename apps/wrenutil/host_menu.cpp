@@ -1,0 +1,158 @@
+#include "apps/wrenutil/host_menu.h"
+
+#include "apps/wrenutil/host.h"
+#include "platform/afutil/afutil.h"
+#include "platform/common/convert.h"
+#include "platform/common/kzjson.h"
+#include "platform/gf/gf_extension.h"
+#include "platform/gf/gf_menu.h"
+#include "platform/kernelutil/calljournal.h"
+#include "platform/kernelutil/contactstate.h"
+#include "platform/kernelutil/orgmembership.h"
+
+namespace wrenutil_app {
+namespace {
+
+constexpr GUID kBuddyPoint = platform::MakeGuid("{C5B624FE-9778-45FB-9CFE-212FB603BA28}");
+constexpr GUID kDeptPoint = platform::MakeGuid("{5E525CB3-DAD0-41AF-A2EF-95A40D4D9B2A}");
+constexpr GUID kReportPoint = platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}");
+
+// The u32 elements of a top-level array of the organisation.
+template <class F>
+void ForEachUin(IKZData* org, const char* field, F f) {
+  CKZComPtr<IKZArray> array;
+  if (FAILED(org->GetKZArray(field, &array)) || !array) return;
+  DWORD count = 0;
+  array->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    DWORD uin = 0;
+    if (SUCCEEDED(array->GetDWord(i, &uin))) f(uin);
+  }
+}
+
+// The demo plug-in: one item whose second text is the context it was given.
+void AppendPluginItem(IGFMenu* menu, IKZData* context, const wchar_t* name) {
+  CKZComPtr<IGFMenuItem> item;
+  if (FAILED(menu->CreateItem(&item)) || !item) return;
+  item->SetName(name);
+  item->SetText(L"演示插件");
+  std::string json = context ? platform::KZDataToJson(context) : "{}";
+  CKZStringW text = Util::Convert::Utf8ToWS(json.data(), static_cast<int>(json.size()));
+  item->SetSecondText(text);
+  menu->AppendItem(item);
+}
+
+}  // namespace
+
+std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* error) {
+  std::unique_ptr<MenuServices> self(new MenuServices());
+  self->host_ = &host;
+  const Sample& sample = host.sample();
+  IKZData* org = sample.organisation();
+  auto data = std::make_shared<platform::ContactMenuData>();
+  self->data_ = data;
+
+  ForEachUin(org, "rpt_uint32_privilege", [&](DWORD n) { data->privileges.insert(n); });
+  ForEachUin(org, "rpt_uint32_channel_privilege",
+             [&](DWORD n) { data->channel_privileges.insert(n); });
+  ForEachUin(org, "rpt_uint32_special_care", [&](DWORD n) { data->special_care.insert(n); });
+  ForEachUin(org, "rpt_uint32_shortcut", [&](DWORD n) { data->shortcut_present.insert(n); });
+
+  CKZComPtr<IKZArray> folders;
+  if (SUCCEEDED(org->GetKZArray("rpt_frequent_folder", &folders)) && folders) {
+    DWORD count = 0;
+    folders->GetCount(&count);
+    for (DWORD i = 0; i < count; ++i) {
+      CKZComPtr<IKZData> folder;
+      if (FAILED(folders->GetKZData(i, &folder)) || !folder) continue;
+      DWORD id = 0;
+      CKZBSTR name;
+      folder->GetDWord("GroupID", &id);
+      folder->GetStr("GroupName", &name);
+      data->fre_groups.emplace_back(id, name.c_str());
+      ForEachUin(folder, "rpt_uint32_uin",
+                 [&](DWORD uin) { data->fre_entries.push_back(L"1_" + std::to_wstring(uin)); });
+    }
+  }
+
+  std::vector<DWORD> members;
+  DWORD count = 0;
+  sample.members()->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    CKZComPtr<IKZData> member;
+    DWORD uin = 0;
+    if (SUCCEEDED(sample.members()->GetKZData(i, &member)) && member &&
+        SUCCEEDED(member->GetDWord("dwUin", &uin))) {
+      members.push_back(uin);
+      if (!data->shortcut_present.count(uin)) data->shortcut_allowed.insert(uin);
+    }
+  }
+  count = 0;
+  sample.outer_contacts()->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    CKZComPtr<IKZData> outer;
+    DWORD uin = 0, kind = 0;
+    int invisible_flag = 0, prevented_flag = 0;
+    if (FAILED(sample.outer_contacts()->GetKZData(i, &outer)) || !outer ||
+        FAILED(outer->GetDWord("dwUin", &uin))) {
+      continue;
+    }
+    outer->GetDWord("dwAccountKind", &kind);
+    outer->GetBool("bInvisible", &invisible_flag);
+    outer->GetBool("bPrevented", &prevented_flag);
+    data->account_kinds[uin] = kind;
+    if (invisible_flag) data->invisible.insert(uin);
+    if (prevented_flag) data->prevented.insert(uin);
+    if (!data->shortcut_present.count(uin)) data->shortcut_allowed.insert(uin);
+  }
+
+  IKZCoreHost* core = host.core();
+  CKZComPtr<IKZOrgMembershipHost> membership;
+  if (FAILED(platform::RegisterGFObjects(core)) ||
+      FAILED(platform::CreateMemoryMenuServices(data, &self->services_)) ||
+      FAILED(platform::RegisterMenuServices(core, self->services_, platform::kAllMenuServices)) ||
+      FAILED(platform::CreateMemoryOrgMembershipService({}, &membership))) {
+    *error = "cannot register the menu services";
+    return nullptr;
+  }
+  for (DWORD uin : members) membership->SetOrgMember(uin, 1);
+  host.RegisterService(IKZOrgMembershipService::kIid, membership);
+  self->org_ = membership.Get();
+
+  platform::ClearContactsOnline();
+  ForEachUin(org, "rpt_uint32_online", [](DWORD uin) { platform::SetContactOnline(uin, 1); });
+  if (sample.Flag("bSelfOnline", 1)) platform::SetContactOnline(sample.self_uin(), 1);
+  platform::ResetAFUtil();
+  platform::SetSelfAvoidanceAuth(sample.Flag("bSelfAvoidanceAuth", 0));
+  ForEachUin(org, "rpt_uint32_c2c_avoidance", [](DWORD uin) { platform::SetC2CAvoidance(uin, 1); });
+
+  platform::AddMenuExtension(core, kBuddyPoint, [](IGFMenu* menu, IKZData* context) {
+    AppendPluginItem(menu, context, L"DEMO_PLUGIN_CONTACT");
+  });
+  platform::AddMenuExtension(core, kDeptPoint, [](IGFMenu* menu, IKZData* context) {
+    AppendPluginItem(menu, context, L"DEMO_PLUGIN_DEPT");
+  });
+  platform::AddReportExtension(core, kReportPoint, [](const wchar_t* code) {
+    platform::NoteCall(std::wstring(L"OnReport(\"") + code + L"\")");
+  });
+  platform::TakeCallJournal();
+  return self;
+}
+
+void MenuServices::SetSelfOffline() {
+  platform::SetContactOnline(host_->sample().self_uin(), 0);
+}
+
+MenuServices::~MenuServices() {
+  IKZCoreHost* core = host_->core();
+  platform::RegisterMenuServices(core, services_, 0);
+  host_->RegisterService(IKZOrgMembershipService::kIid, nullptr);
+  core->RegisterExtensionPoint(kBuddyPoint, nullptr);
+  core->RegisterExtensionPoint(kDeptPoint, nullptr);
+  core->RegisterExtensionPoint(kReportPoint, nullptr);
+  platform::ClearContactsOnline();
+  platform::ResetAFUtil();
+  platform::TakeCallJournal();
+}
+
+}  // namespace wrenutil_app
