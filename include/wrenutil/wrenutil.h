@@ -15,6 +15,7 @@
 #include "platform/common/kzres.h"
 #include "platform/common/kzstring.h"
 #include "platform/common/kztime.h"
+#include "platform/common/refcounted.h"  // LiveObjectCount, for a host's leak check
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
 // Contact menus: GF menus and extension points, the services the menus ask.
