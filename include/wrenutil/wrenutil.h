@@ -24,9 +24,16 @@
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactstate.h"
 #include "platform/kernelutil/menuservices.h"
+// Text and UI elements: fonts, elements and frames, the text engine.
+#include "platform/gf/gdiplus_types.h"
+#include "platform/gf/gf_element.h"
+#include "platform/gf/gf_font.h"
+#include "platform/gf/gf_geometry.h"
+#include "platform/gf/text_engine.h"
 
 // The library.
 #include "wrenutil/tools.h"
+#include "wrenutil/ui.h"
 #include "wrenutil/utilwrenmenu.h"
 
 #endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
