@@ -207,8 +207,11 @@ TEST_F(ActionsTest, PlaceholdersKeepTheirFixedResults) {
       {"SendFile number", SendFile(kMember), S_OK},
       {"SendFile null", SendFile(static_cast<IKZArray*>(nullptr)), S_OK},
       {"SendBroadCast", SendBroadCast(kMember), S_OK},
+      {"SendBroadCast null", SendBroadCast(static_cast<IKZArray*>(nullptr)), S_OK},
       {"StartAudio", StartAudio(selection.Get()), S_OK},
+      {"StartAudio null", StartAudio(static_cast<IKZArray*>(nullptr)), S_OK},
       {"StartVideo", StartVideo(kMember), S_OK},
+      {"StartVideo null", StartVideo(static_cast<IKZArray*>(nullptr)), S_OK},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -216,7 +219,8 @@ TEST_F(ActionsTest, PlaceholdersKeepTheirFixedResults) {
   }
   OnAddToMyDeptClick(static_cast<IKZData*>(nullptr));
   OnAddToMyDeptClick(selection.Get());
-  EXPECT_EQ(Journal(), Notes(5, L"MsgBox.Show(\"Not realized yet!\", \"WREN_Tip\", 0x40)"));
+  OnAddToMyDeptClick(static_cast<IKZArray*>(nullptr));
+  EXPECT_EQ(Journal(), Notes(8, L"MsgBox.Show(\"Not realized yet!\", \"WREN_Tip\", 0x40)"));
   EXPECT_EQ(AssertLines(), (Notes{L"859:FALSE"}));
   EXPECT_EQ(Json(selection), "[10002]");
 }

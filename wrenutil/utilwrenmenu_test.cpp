@@ -276,6 +276,7 @@ TEST_F(DeptMenuTest, MenuPlaceholdersWriteNothing) {
   IGFMenu* menu = sentinel;
   EXPECT_EQ(GetFolderMenu(Uins({kMember}), &menu, nullptr), S_OK);
   EXPECT_EQ(GetGroupMenu(nullptr, &menu, nullptr), S_OK);
+  EXPECT_EQ(GetFolderMenu(nullptr, nullptr, nullptr), S_OK);
   EXPECT_EQ(menu, sentinel);
 }
 
