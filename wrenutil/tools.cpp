@@ -16,9 +16,8 @@ constexpr const wchar_t kModule[] = L"ML_Others_UtilTools";
 
 // Every message of this family: source text "file", function text "func",
 // and the context suffix.
-#define TOOLS_LOG(level, ...)                                                 \
-  ::wrenutil::internal::WrenLogWithContext(L"file", __LINE__, L"func", level, \
-                                           kModule, __VA_ARGS__)
+#define TOOLS_LOG(level, ...) \
+  ::wrenutil::internal::WrenLogWithContext(L"file", __LINE__, L"func", level, kModule, __VA_ARGS__)
 
 // "%x" reads an unsigned int. Pointers are 64 bits here, so a pointer is
 // passed as its low 32 bits, as an unsigned int, to keep the variadic call
@@ -82,7 +81,9 @@ void CopyUnchanged(IKZDataRead* source, const CKZBSTR& name, IKZData* destinatio
 
 int IsDWordInKZArray(unsigned long value, IKZArrayRead* array, unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsDWordInKZArray" L"pDWordArrRead为空，直接返回不在数组内");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsDWordInKZArray"
+              L"pDWordArrRead为空，直接返回不在数组内");
     return 0;
   }
   DWORD count = CountOf(array);
@@ -91,8 +92,10 @@ int IsDWordInKZArray(unsigned long value, IKZArrayRead* array, unsigned long& po
     if (FAILED(array->GetDWord(i, &element))) continue;
     if (element == value) {
       position = i;
-      TOOLS_LOG(3, L"Util::Tools::IsDWordInKZArray" L"%lu在数组中找到了，是第%lu个元素", value,
-                position);
+      TOOLS_LOG(3,
+                L"Util::Tools::IsDWordInKZArray"
+                L"%lu在数组中找到了，是第%lu个元素",
+                value, position);
       return 1;
     }
   }
@@ -101,7 +104,9 @@ int IsDWordInKZArray(unsigned long value, IKZArrayRead* array, unsigned long& po
 
 int IsUInt64InKZArray(std::uint64_t value, IKZArrayRead* array, unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsUInt64InKZArray" L"pUInt64ArrRead为空，直接返回不在数组内");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsUInt64InKZArray"
+              L"pUInt64ArrRead为空，直接返回不在数组内");
     return 0;
   }
   DWORD count = CountOf(array);
@@ -110,7 +115,9 @@ int IsUInt64InKZArray(std::uint64_t value, IKZArrayRead* array, unsigned long& p
     if (FAILED(array->GetUInt64(i, &element))) continue;
     if (element == value) {
       position = i;
-      TOOLS_LOG(3, L"Util::Tools::IsUInt64InKZArray" L"%llu在数组中找到了，是第%lu个元素",
+      TOOLS_LOG(3,
+                L"Util::Tools::IsUInt64InKZArray"
+                L"%llu在数组中找到了，是第%lu个元素",
                 static_cast<unsigned long long>(value), position);
       return 1;
     }
@@ -120,7 +127,9 @@ int IsUInt64InKZArray(std::uint64_t value, IKZArrayRead* array, unsigned long& p
 
 int IsBSTRInKZArray(wchar_t* value, IKZArrayRead* array, unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsBSTRInKZArray" L"pBSTRArrRead为空，直接返回不在数组内");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsBSTRInKZArray"
+              L"pBSTRArrRead为空，直接返回不在数组内");
     return 0;
   }
   DWORD count = CountOf(array);
@@ -129,7 +138,9 @@ int IsBSTRInKZArray(wchar_t* value, IKZArrayRead* array, unsigned long& position
     if (FAILED(array->GetStr(i, &element))) continue;
     if (SameText(element.c_str(), value)) {
       position = i;
-      TOOLS_LOG(3, L"Util::Tools::IsBSTRInKZArray" L"%s在数组中找到了，是第%lu个元素",
+      TOOLS_LOG(3,
+                L"Util::Tools::IsBSTRInKZArray"
+                L"%s在数组中找到了，是第%lu个元素",
                 OrEmpty(value), position);
       return 1;
     }
@@ -140,39 +151,42 @@ int IsBSTRInKZArray(wchar_t* value, IKZArrayRead* array, unsigned long& position
 int IsDWordInKZDataArray(unsigned long value, wchar_t* field_name, IKZArrayRead* array,
                          unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsDWordInKZDataArray" L"pDstArrRead为空，返回FASLE");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsDWordInKZDataArray"
+              L"pDstArrRead为空，返回FASLE");
     return 0;
   }
   return FindInRecords(array, position, [&](IKZDataRead* record) {
     DWORD field = 0;
-    return SUCCEEDED(record->GetDWord(field_name, &field)) &&
-           field == value;
+    return SUCCEEDED(record->GetDWord(field_name, &field)) && field == value;
   });
 }
 
 int IsUInt64InKZDataArray(std::uint64_t value, wchar_t* field_name, IKZArrayRead* array,
                           unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsUInt64InKZDataArray" L"pDstArrRead为空，返回FASLE");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsUInt64InKZDataArray"
+              L"pDstArrRead为空，返回FASLE");
     return 0;
   }
   return FindInRecords(array, position, [&](IKZDataRead* record) {
     std::uint64_t field = 0;
-    return SUCCEEDED(record->GetUInt64(field_name, &field)) &&
-           field == value;
+    return SUCCEEDED(record->GetUInt64(field_name, &field)) && field == value;
   });
 }
 
 int IsBSTRInKZDataArray(wchar_t* value, wchar_t* field_name, IKZArrayRead* array,
                         unsigned long& position) {
   if (array == nullptr) {
-    TOOLS_LOG(2, L"Util::Tools::IsBSTRInKZDataArray" L"pDstArrRead为空，返回FASLE");
+    TOOLS_LOG(2,
+              L"Util::Tools::IsBSTRInKZDataArray"
+              L"pDstArrRead为空，返回FASLE");
     return 0;
   }
   return FindInRecords(array, position, [&](IKZDataRead* record) {
     CKZBSTR field;
-    return SUCCEEDED(record->GetStr(field_name, &field)) &&
-           SameText(field.c_str(), value);
+    return SUCCEEDED(record->GetStr(field_name, &field)) && SameText(field.c_str(), value);
   });
 }
 
@@ -358,33 +372,33 @@ int ConvertFields(IKZDataRead* source, IKZData** destination, const wchar_t* fun
 }  // namespace
 
 int ConvertBufferToCStringInKZDataWithBytesPrefix(IKZDataRead* pSrcData, IKZData** ppDstData) {
-  return ConvertFields(
-      pSrcData, ppDstData, L"Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix",
-      KZ_TYPE_BUF, [](IKZDataRead* source, const CKZBSTR& name, IKZData* destination) {
-        CKZStringW new_name = RenamedField(name, L"bytes_", L"str_");
-        CKZComPtr<IKZBuffer> buffer;
-        source->GetBuf(name.c_str(), &buffer);
-        CKZStringW text;
-        ConvertBufferToCString(buffer.Get(), text);
-        destination->SetStr(new_name.GetString(), text.GetString());
-      });
+  return ConvertFields(pSrcData, ppDstData,
+                       L"Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix", KZ_TYPE_BUF,
+                       [](IKZDataRead* source, const CKZBSTR& name, IKZData* destination) {
+                         CKZStringW new_name = RenamedField(name, L"bytes_", L"str_");
+                         CKZComPtr<IKZBuffer> buffer;
+                         source->GetBuf(name.c_str(), &buffer);
+                         CKZStringW text;
+                         ConvertBufferToCString(buffer.Get(), text);
+                         destination->SetStr(new_name.GetString(), text.GetString());
+                       });
 }
 
 int ConvertCStringToBufferInKZDataWithStrPrefix(IKZDataRead* pSrcData, IKZData** ppDstData) {
-  return ConvertFields(
-      pSrcData, ppDstData, L"Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix",
-      KZ_TYPE_STR, [](IKZDataRead* source, const CKZBSTR& name, IKZData* destination) {
-        CKZStringW new_name = RenamedField(name, L"str_", L"bytes_");
-        CKZStringW text;
-        {
-          CKZBSTR value;
-          source->GetStr(name.c_str(), &value);
-          text = CKZStringW(value.c_str(), static_cast<int>(value.Length()));
-        }
-        CKZComPtr<IKZBuffer> buffer;
-        ConvertCStringToBuffer(text, &buffer);
-        if (buffer) destination->SetBuf(new_name.GetString(), buffer.Get());
-      });
+  return ConvertFields(pSrcData, ppDstData,
+                       L"Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix", KZ_TYPE_STR,
+                       [](IKZDataRead* source, const CKZBSTR& name, IKZData* destination) {
+                         CKZStringW new_name = RenamedField(name, L"str_", L"bytes_");
+                         CKZStringW text;
+                         {
+                           CKZBSTR value;
+                           source->GetStr(name.c_str(), &value);
+                           text = CKZStringW(value.c_str(), static_cast<int>(value.Length()));
+                         }
+                         CKZComPtr<IKZBuffer> buffer;
+                         ConvertCStringToBuffer(text, &buffer);
+                         if (buffer) destination->SetBuf(new_name.GetString(), buffer.Get());
+                       });
 }
 
 int StringBeginEllipsis(CKZStringW text, CKZStringW& result, unsigned long max_length) {

@@ -55,20 +55,16 @@ WRENUTIL_API int IsDWordInKZArray(unsigned long value, IKZArrayRead* array,
 WRENUTIL_API int IsUInt64InKZArray(std::uint64_t value, IKZArrayRead* array,
                                    unsigned long& position);
 // The same over string elements; a hit logs "...%s在数组中找到了，是第%lu个元素".
-WRENUTIL_API int IsBSTRInKZArray(wchar_t* value, IKZArrayRead* array,
-                                 unsigned long& position);
+WRENUTIL_API int IsBSTRInKZArray(wchar_t* value, IKZArrayRead* array, unsigned long& position);
 
 // Looks for `value` in the u32 field `field_name` of each record of `array`
 // (elements that are not records are passed over). No message on a hit; a
 // null array logs (level 2) "<function>pDstArrRead为空，返回FASLE".
-WRENUTIL_API int IsDWordInKZDataArray(unsigned long value, wchar_t* field_name,
-                                      IKZArrayRead* array,
+WRENUTIL_API int IsDWordInKZDataArray(unsigned long value, wchar_t* field_name, IKZArrayRead* array,
                                       unsigned long& position);
 WRENUTIL_API int IsUInt64InKZDataArray(std::uint64_t value, wchar_t* field_name,
-                                       IKZArrayRead* array,
-                                       unsigned long& position);
-WRENUTIL_API int IsBSTRInKZDataArray(wchar_t* value, wchar_t* field_name,
-                                     IKZArrayRead* array,
+                                       IKZArrayRead* array, unsigned long& position);
+WRENUTIL_API int IsBSTRInKZDataArray(wchar_t* value, wchar_t* field_name, IKZArrayRead* array,
                                      unsigned long& position);
 
 // ---------------------------------------------------------------------------
@@ -93,34 +89,28 @@ WRENUTIL_API int CompareKZArray(IKZArray* first, IKZArray* second);
 // unreadable) against the second's field as Util::Data::EqualDWord sees it
 // (an absent field equals 0).
 WRENUTIL_API int CompareKZDataFieldValueDWord(IKZData* first, IKZData* second,
-                                              const char* first_name,
-                                              const char* second_name);
+                                              const char* first_name, const char* second_name);
 // Str: 1 when the first's text is empty (absent or "") and the second has no
 // such field; else the first's text against Util::Data::EqualStr of the
 // second (an absent field equals "").
-WRENUTIL_API int CompareKZDataFieldValueStr(IKZData* first, IKZData* second,
-                                            const char* first_name,
+WRENUTIL_API int CompareKZDataFieldValueStr(IKZData* first, IKZData* second, const char* first_name,
                                             const char* second_name);
 // UInt64: 1 when neither has its field; else both fields read as u64, an
 // unreadable one as 0, and compared.
 WRENUTIL_API int CompareKZDataFieldValueUInt64(IKZData* first, IKZData* second,
-                                               const char* first_name,
-                                               const char* second_name);
+                                               const char* first_name, const char* second_name);
 // KZBuffer: 1 when neither has its field; else the first's bytes (none when
 // unreadable) against Util::Data::EqualBuf of the second.
 WRENUTIL_API int CompareKZDataFieldValueKZBuffer(IKZData* first, IKZData* second,
-                                                 const char* first_name,
-                                                 const char* second_name);
+                                                 const char* first_name, const char* second_name);
 // KZArray: 1 when neither has its field; else the first's array (possibly
 // none) against Util::Data::EqualKZDataArray of the second (deep).
 WRENUTIL_API int CompareKZDataFieldValueKZArray(IKZData* first, IKZData* second,
-                                                const char* first_name,
-                                                const char* second_name);
+                                                const char* first_name, const char* second_name);
 // KZData: 1 when neither has its field; else the first's record (possibly
 // none) against Util::Data::EqualKZData of the second (deep).
 WRENUTIL_API int CompareKZDataFieldValueKZData(IKZData* first, IKZData* second,
-                                               const char* first_name,
-                                               const char* second_name);
+                                               const char* first_name, const char* second_name);
 
 // Placeholders: do nothing and return 0 (null accepted).
 WRENUTIL_API int PrintDump(IKZDataRead* data);
@@ -149,20 +139,19 @@ WRENUTIL_API int ConvertCStringToBuffer(CKZStringW text, IKZBuffer** buffer);
 // logged at level 2 "<function>pSrcData为空，不需要转换，返回TRUE"). Returns 0
 // for a null slot ("ppDstData为空，返回FALSE") or when the record cannot be
 // created ("(*ppDstData)为空，创建失败，返回FASLE"), both logged at level 2.
-WRENUTIL_API int ConvertBufferToCStringInKZDataWithBytesPrefix(
-    IKZDataRead* pSrcData, IKZData** ppDstData);
+WRENUTIL_API int ConvertBufferToCStringInKZDataWithBytesPrefix(IKZDataRead* pSrcData,
+                                                               IKZData** ppDstData);
 // The reverse: every string field becomes a buffer field holding the text as
 // UTF-8, named with each "str_" replaced by "bytes_". Same results and
 // messages, with this function's name.
-WRENUTIL_API int ConvertCStringToBufferInKZDataWithStrPrefix(
-    IKZDataRead* pSrcData, IKZData** ppDstData);
+WRENUTIL_API int ConvertCStringToBufferInKZDataWithStrPrefix(IKZDataRead* pSrcData,
+                                                             IKZData** ppDstData);
 
 // Shortens `text` at its beginning: when it is not longer than `max_length`
 // units, `result` is the text; otherwise "..." followed by its last
 // `max_length` - 1 units (max_length + 2 units in all). With `max_length` 0 a
 // non-empty text becomes "..." alone. Returns 1.
-WRENUTIL_API int StringBeginEllipsis(CKZStringW text, CKZStringW& result,
-                                     unsigned long max_length);
+WRENUTIL_API int StringBeginEllipsis(CKZStringW text, CKZStringW& result, unsigned long max_length);
 
 }  // namespace Util::Tools
 

@@ -29,8 +29,8 @@ struct Logged {
     return a.level == b.level && a.text == b.text;
   }
   friend std::ostream& operator<<(std::ostream& os, const Logged& l) {
-    return os << "L" << l.level << " \""
-              << Util::Convert::Utf8FromWS(l.text.c_str(), -1).str() << "\"";
+    return os << "L" << l.level << " \"" << Util::Convert::Utf8FromWS(l.text.c_str(), -1).str()
+              << "\"";
   }
 };
 
@@ -70,8 +70,7 @@ class ToolsTest : public platform::testing::PlatformTest {
   }
   static std::wstring Hex(const void* p) {
     wchar_t buf[16];
-    std::swprintf(buf, 16, L"%x",
-                  static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p)));
+    std::swprintf(buf, 16, L"%x", static_cast<unsigned int>(reinterpret_cast<std::uintptr_t>(p)));
     return buf;
   }
 };
@@ -84,10 +83,12 @@ constexpr unsigned long kUntouched = 99;
 TEST_F(ToolsTest, MembershipInPlainArrays) {
   using Call = std::function<int(IKZArrayRead*, unsigned long&)>;
   auto dword = [](unsigned long v) -> Call {
-    return [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsDWordInKZArray(v, a, p); };
+    return
+        [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsDWordInKZArray(v, a, p); };
   };
   auto u64 = [](std::uint64_t v) -> Call {
-    return [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsUInt64InKZArray(v, a, p); };
+    return
+        [v](IKZArrayRead* a, unsigned long& p) { return Util::Tools::IsUInt64InKZArray(v, a, p); };
   };
   auto text = [](const wchar_t* v) -> Call {
     return [v](IKZArrayRead* a, unsigned long& p) {
@@ -106,7 +107,8 @@ TEST_F(ToolsTest, MembershipInPlainArrays) {
   const Case cases[] = {
       {"dword lowest of several", dword(7), "[5,7,7]", 1, 1,
        L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第1个元素"},
-      {"dword at 0", dword(7), "[7]", 1, 0, L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第0个元素"},
+      {"dword at 0", dword(7), "[7]", 1, 0,
+       L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第0个元素"},
       {"dword skips other types", dword(7), R"(["7",{"@u64":7},{"@u16":7},7])", 1, 3,
        L"Util::Tools::IsDWordInKZArray7在数组中找到了，是第3个元素"},
       {"dword 0 not matched by unreadable", dword(0), R"(["x",{"@u64":0}])", 0, kUntouched, L""},
@@ -157,9 +159,7 @@ TEST_F(ToolsTest, MembershipNullArrays) {
        L"Util::Tools::IsDWordInKZDataArraypDstArrRead为空，返回FASLE"},
       {[&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(1, field, nullptr, p); },
        L"Util::Tools::IsUInt64InKZDataArraypDstArrRead为空，返回FASLE"},
-      {[&](unsigned long& p) {
-         return Util::Tools::IsBSTRInKZDataArray(abc, field, nullptr, p);
-       },
+      {[&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, field, nullptr, p); },
        L"Util::Tools::IsBSTRInKZDataArraypDstArrRead为空，返回FASLE"},
   };
   for (const Case& c : cases) {
@@ -194,18 +194,35 @@ TEST_F(ToolsTest, MembershipInRecordArrays) {
   };
   IKZArrayRead* a = records.Get();
   const Case cases[] = {
-      {"dword lowest hit", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(7, dw_id, a, p); }, 1, 3},
-      {"dword 0 only where present", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, dw_id, a, p); }, 1, 5},
-      {"dword absent value", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(8, dw_id, a, p); }, 0, kUntouched},
-      {"dword null name", [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, nullptr, a, p); }, 0, kUntouched},
-      {"u64 lowest hit", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(7, u, a, p); }, 1, 3},
-      {"u64 0 only where present", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, u, a, p); }, 1, 5},
-      {"u64 null name", [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, nullptr, a, p); }, 0, kUntouched},
-      {"text hit", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, s, a, p); }, 1, 3},
-      {"text case-sensitive", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(upper, s, a, p); }, 0, kUntouched},
-      {"text empty only where present", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(empty, s, a, p); }, 1, 5},
-      {"text null value is empty", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(nullptr, s, a, p); }, 1, 5},
-      {"text null name", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, nullptr, a, p); }, 0, kUntouched},
+      {"dword lowest hit",
+       [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(7, dw_id, a, p); }, 1, 3},
+      {"dword 0 only where present",
+       [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, dw_id, a, p); }, 1, 5},
+      {"dword absent value",
+       [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(8, dw_id, a, p); }, 0,
+       kUntouched},
+      {"dword null name",
+       [&](unsigned long& p) { return Util::Tools::IsDWordInKZDataArray(0, nullptr, a, p); }, 0,
+       kUntouched},
+      {"u64 lowest hit",
+       [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(7, u, a, p); }, 1, 3},
+      {"u64 0 only where present",
+       [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, u, a, p); }, 1, 5},
+      {"u64 null name",
+       [&](unsigned long& p) { return Util::Tools::IsUInt64InKZDataArray(0, nullptr, a, p); }, 0,
+       kUntouched},
+      {"text hit", [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, s, a, p); },
+       1, 3},
+      {"text case-sensitive",
+       [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(upper, s, a, p); }, 0,
+       kUntouched},
+      {"text empty only where present",
+       [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(empty, s, a, p); }, 1, 5},
+      {"text null value is empty",
+       [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(nullptr, s, a, p); }, 1, 5},
+      {"text null name",
+       [&](unsigned long& p) { return Util::Tools::IsBSTRInKZDataArray(abc, nullptr, a, p); }, 0,
+       kUntouched},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -235,7 +252,8 @@ TEST_F(ToolsTest, CompareKZDataAndArray) {
   const std::wstring data_same = L"Util::Tools::CompareKZData: pDataNew（%1） == pDataOld（%2）";
   const std::wstring data_null =
       L"Util::Tools::CompareKZData: pDataNew（%1）、pDataOld（%2）有一个为空，而另一个不为空";
-  const std::wstring array_same = L"Util::Tools::CompareKZArray: pArrayNew（%1） == pArrayOld（%2）";
+  const std::wstring array_same =
+      L"Util::Tools::CompareKZArray: pArrayNew（%1） == pArrayOld（%2）";
   const std::wstring array_null =
       L"Util::Tools::CompareKZArray: pArrayNew（%1）、pArrayOld（%2）有一个为空，而另一个不为空";
   // %1 is the second argument, %2 the first.
@@ -255,7 +273,8 @@ TEST_F(ToolsTest, CompareKZDataAndArray) {
   const Case cases[] = {
       {"data both null", [] { return Util::Tools::CompareKZData(nullptr, nullptr); }, 1,
        message(data_same, nullptr, nullptr)},
-      {"data itself", [&] { return Util::Tools::CompareKZData(pa, pa); }, 1, message(data_same, pa, pa)},
+      {"data itself", [&] { return Util::Tools::CompareKZData(pa, pa); }, 1,
+       message(data_same, pa, pa)},
       {"data second null", [&] { return Util::Tools::CompareKZData(pa, nullptr); }, 0,
        message(data_null, pa, nullptr)},
       {"data first null", [&] { return Util::Tools::CompareKZData(nullptr, pa); }, 0,
@@ -304,39 +323,58 @@ TEST_F(ToolsTest, CompareFieldValues) {
       {"dword 0 vs absent", CompareKZDataFieldValueDWord, R"({"a":0})", "{}", "a", "a", 1},
       {"dword 1 vs absent", CompareKZDataFieldValueDWord, R"({"a":1})", "{}", "a", "a", 0},
       {"dword absent vs 0", CompareKZDataFieldValueDWord, "{}", R"({"a":0})", "a", "a", 1},
-      {"dword names differ", CompareKZDataFieldValueDWord, R"({"a":5,"b":6})", R"({"a":6,"b":5})", "a", "b", 1},
+      {"dword names differ", CompareKZDataFieldValueDWord, R"({"a":5,"b":6})", R"({"a":6,"b":5})",
+       "a", "b", 1},
       {"dword unequal", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":6})", "a", "a", 0},
-      {"dword unreadable first reads 0", CompareKZDataFieldValueDWord, R"({"a":"5"})", R"({"a":0})", "a", "a", 1},
-      {"dword second of other type", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":{"@u16":5}})", "a", "a", 0},
-      {"dword null names", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":6})", nullptr, nullptr, 1},
+      {"dword unreadable first reads 0", CompareKZDataFieldValueDWord, R"({"a":"5"})", R"({"a":0})",
+       "a", "a", 1},
+      {"dword second of other type", CompareKZDataFieldValueDWord, R"({"a":5})",
+       R"({"a":{"@u16":5}})", "a", "a", 0},
+      {"dword null names", CompareKZDataFieldValueDWord, R"({"a":5})", R"({"a":6})", nullptr,
+       nullptr, 1},
       // Str
       {"str empty vs absent", CompareKZDataFieldValueStr, R"({"s":""})", "{}", "s", "s", 1},
       {"str absent vs empty", CompareKZDataFieldValueStr, "{}", R"({"s":""})", "s", "s", 1},
       {"str absent vs text", CompareKZDataFieldValueStr, "{}", R"({"s":"x"})", "s", "s", 0},
       {"str text vs absent", CompareKZDataFieldValueStr, R"({"s":"x"})", "{}", "s", "s", 0},
-      {"str names differ", CompareKZDataFieldValueStr, R"({"s":"张三"})", R"({"t":"张三"})", "s", "t", 1},
-      {"str case-sensitive", CompareKZDataFieldValueStr, R"({"s":"x"})", R"({"s":"X"})", "s", "s", 0},
-      {"str unreadable first vs absent", CompareKZDataFieldValueStr, R"({"s":5})", "{}", "s", "s", 1},
+      {"str names differ", CompareKZDataFieldValueStr, R"({"s":"张三"})", R"({"t":"张三"})", "s",
+       "t", 1},
+      {"str case-sensitive", CompareKZDataFieldValueStr, R"({"s":"x"})", R"({"s":"X"})", "s", "s",
+       0},
+      {"str unreadable first vs absent", CompareKZDataFieldValueStr, R"({"s":5})", "{}", "s", "s",
+       1},
       // UInt64
       {"u64 absent from both", CompareKZDataFieldValueUInt64, "{}", "{}", "u", "u", 1},
       {"u64 0 vs absent", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":0}})", "{}", "u", "u", 1},
-      {"u64 equal", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":5}})", R"({"v":{"@u64":5}})", "u", "v", 1},
-      {"u64 high halves differ", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":4294967296}})", R"({"u":{"@u64":0}})", "u", "u", 0},
-      {"u64 unreadable reads 0", CompareKZDataFieldValueUInt64, R"({"u":5})", R"({"u":{"@u64":0}})", "u", "u", 1},
+      {"u64 equal", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":5}})", R"({"v":{"@u64":5}})",
+       "u", "v", 1},
+      {"u64 high halves differ", CompareKZDataFieldValueUInt64, R"({"u":{"@u64":4294967296}})",
+       R"({"u":{"@u64":0}})", "u", "u", 0},
+      {"u64 unreadable reads 0", CompareKZDataFieldValueUInt64, R"({"u":5})", R"({"u":{"@u64":0}})",
+       "u", "u", 1},
       // KZBuffer
-      {"buf equal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})", R"({"b":{"@buf":"6162"}})", "b", "b", 1},
-      {"buf unequal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})", R"({"b":{"@buf":"6163"}})", "b", "b", 0},
-      {"buf empty vs absent", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":""}})", "{}", "b", "b", 1},
-      {"buf absent vs empty", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":""}})", "b", "b", 1},
-      {"buf absent vs bytes", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":"00"}})", "b", "b", 0},
+      {"buf equal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})",
+       R"({"b":{"@buf":"6162"}})", "b", "b", 1},
+      {"buf unequal", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":"6162"}})",
+       R"({"b":{"@buf":"6163"}})", "b", "b", 0},
+      {"buf empty vs absent", CompareKZDataFieldValueKZBuffer, R"({"b":{"@buf":""}})", "{}", "b",
+       "b", 1},
+      {"buf absent vs empty", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":""}})", "b",
+       "b", 1},
+      {"buf absent vs bytes", CompareKZDataFieldValueKZBuffer, "{}", R"({"b":{"@buf":"00"}})", "b",
+       "b", 0},
       // KZArray
-      {"array deep equal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})", R"({"a":[1,{"k":"v"}]})", "a", "a", 1},
-      {"array deep unequal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})", R"({"a":[1,{"k":"w"}]})", "a", "a", 0},
+      {"array deep equal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})",
+       R"({"a":[1,{"k":"v"}]})", "a", "a", 1},
+      {"array deep unequal", CompareKZDataFieldValueKZArray, R"({"a":[1,{"k":"v"}]})",
+       R"({"a":[1,{"k":"w"}]})", "a", "a", 0},
       {"array absent vs empty", CompareKZDataFieldValueKZArray, "{}", R"({"a":[]})", "a", "a", 0},
       {"array absent from both", CompareKZDataFieldValueKZArray, "{}", "{}", "a", "a", 1},
       // KZData
-      {"data deep equal", CompareKZDataFieldValueKZData, R"({"d":{"x":1,"y":[2]}})", R"({"e":{"y":[2],"x":1}})", "d", "e", 1},
-      {"data deep unequal", CompareKZDataFieldValueKZData, R"({"d":{"x":1}})", R"({"d":{"x":2}})", "d", "d", 0},
+      {"data deep equal", CompareKZDataFieldValueKZData, R"({"d":{"x":1,"y":[2]}})",
+       R"({"e":{"y":[2],"x":1}})", "d", "e", 1},
+      {"data deep unequal", CompareKZDataFieldValueKZData, R"({"d":{"x":1}})", R"({"d":{"x":2}})",
+       "d", "d", 0},
       {"data empty vs absent", CompareKZDataFieldValueKZData, R"({"d":{}})", "{}", "d", "d", 0},
       {"data absent from both", CompareKZDataFieldValueKZData, "{}", "{}", "d", "d", 1},
   };
@@ -398,8 +436,8 @@ TEST_F(ToolsTest, ConvertBufferToCString) {
       {nullptr, L""},
       {"", L""},
       {"e5bca0e4b889", L"张三"},
-      {"61ff62", L"a\uFFFDb"},   // invalid byte
-      {"e5bc", L"\uFFFD"},       // truncated sequence
+      {"61ff62", L"a\uFFFDb"},               // invalid byte
+      {"e5bc", L"\uFFFD"},                   // truncated sequence
       {"610062", std::wstring(L"a\0b", 3)},  // a zero byte is kept
       {"f09f9880", L"\U0001F600"},
   };
@@ -466,8 +504,7 @@ TEST_F(ToolsTest, RecordConversionsBothWays) {
     const char* converted;
   };
   const Case cases[] = {
-      {"bytes to text", true,
-       R"({"bytes_title":{"@buf":"e6a087e9a298"},"dwId":7})",
+      {"bytes to text", true, R"({"bytes_title":{"@buf":"e6a087e9a298"},"dwId":7})",
        R"({"str_title":"标题","dwId":7})"},
       {"buffer without prefix keeps its name", true, R"({"raw":{"@buf":"6162"}})",
        R"({"raw":"ab"})"},
@@ -487,9 +524,9 @@ TEST_F(ToolsTest, RecordConversionsBothWays) {
     SCOPED_TRACE(c.name);
     CKZComPtr<IKZData> source = Bag(c.source);
     CKZComPtr<IKZData> converted;
-    int result = c.to_text
-                     ? Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix(source, &converted)
-                     : Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix(source, &converted);
+    int result =
+        c.to_text ? Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix(source, &converted)
+                  : Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix(source, &converted);
     EXPECT_EQ(result, 1);
     ASSERT_TRUE(converted);
     EXPECT_EQ(platform::KZDataToJson(converted), c.converted);

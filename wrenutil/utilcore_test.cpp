@@ -139,13 +139,25 @@ TEST_F(UtilCoreTest, ContextSuffix) {
     std::wstring suffix;
   };
   const Case cases[] = {
-      {"fixture defaults", kFixedTimeMs, 0, 0, {kSelfUin, 3, 7},
+      {"fixture defaults",
+       kFixedTimeMs,
+       0,
+       0,
+       {kSelfUin, 3, 7},
        L"[Time=2024-03-05 6:07:08.9][UnixTime=1709618828][CorpUin=0][ExtUin=10001]"
        L"[ClientVersion=307][ClientIP=0]"},
-      {"services present", 1735689599999, 4000000000u, 0x0A000001, {4294967295u, 12, 34},
+      {"services present",
+       1735689599999,
+       4000000000u,
+       0x0A000001,
+       {4294967295u, 12, 34},
        L"[Time=2024-12-31 23:59:59.999][UnixTime=1735689599][CorpUin=4000000000]"
        L"[ExtUin=4294967295][ClientVersion=1234][ClientIP=167772161]"},
-      {"unix time keeps its low 32 bits", (4294967296ull + 5) * 1000 + 50, 0, 0, {1, 0, 0},
+      {"unix time keeps its low 32 bits",
+       (4294967296ull + 5) * 1000 + 50,
+       0,
+       0,
+       {1, 0, 0},
        L"[Time=2106-02-07 6:28:21.50][UnixTime=5][CorpUin=0][ExtUin=1]"
        L"[ClientVersion=0][ClientIP=0]"},
   };

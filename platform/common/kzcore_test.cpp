@@ -230,8 +230,9 @@ TEST(Guid, ParseFormatAndCompare) {
   GUID parsed{};
   EXPECT_TRUE(platform::ParseGuid("d4a70210-e167-4a5e-9ee4-130ae2aeb2e0", &parsed));
   EXPECT_EQ(parsed, kId);
-  for (const char* bad : {"", "{D4A70210-E167-4A5E-9EE4-130AE2AEB2E}", "D4A70210E167-4A5E-9EE4-130AE2AEB2E00",
-                          "{G4A70210-E167-4A5E-9EE4-130AE2AEB2E0}", "{D4A70210-E167-4A5E-9EE4-130AE2AEB2E0"}) {
+  for (const char* bad :
+       {"", "{D4A70210-E167-4A5E-9EE4-130AE2AEB2E}", "D4A70210E167-4A5E-9EE4-130AE2AEB2E00",
+        "{G4A70210-E167-4A5E-9EE4-130AE2AEB2E0}", "{D4A70210-E167-4A5E-9EE4-130AE2AEB2E0"}) {
     SCOPED_TRACE(bad);
     EXPECT_FALSE(platform::ParseGuid(bad, &parsed));
   }

@@ -83,20 +83,104 @@ TEST_F(BagTest, GettersReadOnlyTheirOwnType) {
   // Each getter runs with the wide name; outputs are preset to a marker and
   // must keep it on failure.
   const Getter getters[] = {
-      {"bool", KZ_TYPE_BOOL, [&](const wchar_t* n) { int v = 77; HRESULT hr = d->GetBool(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"u8", KZ_TYPE_UINT8, [&](const wchar_t* n) { std::uint8_t v = 77; HRESULT hr = d->GetUInt8(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"i8", KZ_TYPE_INT8, [&](const wchar_t* n) { std::int8_t v = 77; HRESULT hr = d->GetInt8(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"u16", KZ_TYPE_UINT16, [&](const wchar_t* n) { std::uint16_t v = 77; HRESULT hr = d->GetUInt16(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"i16", KZ_TYPE_INT16, [&](const wchar_t* n) { std::int16_t v = 77; HRESULT hr = d->GetInt16(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"u32", KZ_TYPE_DWORD, [&](const wchar_t* n) { DWORD v = 77; HRESULT hr = d->GetDWord(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"i32", KZ_TYPE_INT32, [&](const wchar_t* n) { std::int32_t v = 77; HRESULT hr = d->GetInt32(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"u64", KZ_TYPE_UINT64, [&](const wchar_t* n) { std::uint64_t v = 77; HRESULT hr = d->GetUInt64(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"i64", KZ_TYPE_INT64, [&](const wchar_t* n) { std::int64_t v = 77; HRESULT hr = d->GetInt64(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"double", KZ_TYPE_DOUBLE, [&](const wchar_t* n) { double v = 77; HRESULT hr = d->GetDouble(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v == 77); return hr; }},
-      {"str", KZ_TYPE_STR, [&](const wchar_t* n) { CKZBSTR v; HRESULT hr = d->GetStr(n, &v); EXPECT_TRUE(SUCCEEDED(hr) || v.Get() == nullptr); return hr; }},
-      {"buf", KZ_TYPE_BUF, [&](const wchar_t* n) { CKZComPtr<IKZBuffer> v; HRESULT hr = d->GetBuf(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
-      {"data", KZ_TYPE_KZDATA, [&](const wchar_t* n) { CKZComPtr<IKZData> v; HRESULT hr = d->GetKZData(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
-      {"array", KZ_TYPE_KZARRAY, [&](const wchar_t* n) { CKZComPtr<IKZArray> v; HRESULT hr = d->GetKZArray(n, &v); EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr); return hr; }},
+      {"bool", KZ_TYPE_BOOL,
+       [&](const wchar_t* n) {
+         int v = 77;
+         HRESULT hr = d->GetBool(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"u8", KZ_TYPE_UINT8,
+       [&](const wchar_t* n) {
+         std::uint8_t v = 77;
+         HRESULT hr = d->GetUInt8(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"i8", KZ_TYPE_INT8,
+       [&](const wchar_t* n) {
+         std::int8_t v = 77;
+         HRESULT hr = d->GetInt8(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"u16", KZ_TYPE_UINT16,
+       [&](const wchar_t* n) {
+         std::uint16_t v = 77;
+         HRESULT hr = d->GetUInt16(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"i16", KZ_TYPE_INT16,
+       [&](const wchar_t* n) {
+         std::int16_t v = 77;
+         HRESULT hr = d->GetInt16(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"u32", KZ_TYPE_DWORD,
+       [&](const wchar_t* n) {
+         DWORD v = 77;
+         HRESULT hr = d->GetDWord(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"i32", KZ_TYPE_INT32,
+       [&](const wchar_t* n) {
+         std::int32_t v = 77;
+         HRESULT hr = d->GetInt32(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"u64", KZ_TYPE_UINT64,
+       [&](const wchar_t* n) {
+         std::uint64_t v = 77;
+         HRESULT hr = d->GetUInt64(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"i64", KZ_TYPE_INT64,
+       [&](const wchar_t* n) {
+         std::int64_t v = 77;
+         HRESULT hr = d->GetInt64(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"double", KZ_TYPE_DOUBLE,
+       [&](const wchar_t* n) {
+         double v = 77;
+         HRESULT hr = d->GetDouble(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v == 77);
+         return hr;
+       }},
+      {"str", KZ_TYPE_STR,
+       [&](const wchar_t* n) {
+         CKZBSTR v;
+         HRESULT hr = d->GetStr(n, &v);
+         EXPECT_TRUE(SUCCEEDED(hr) || v.Get() == nullptr);
+         return hr;
+       }},
+      {"buf", KZ_TYPE_BUF,
+       [&](const wchar_t* n) {
+         CKZComPtr<IKZBuffer> v;
+         HRESULT hr = d->GetBuf(n, &v);
+         EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr);
+         return hr;
+       }},
+      {"data", KZ_TYPE_KZDATA,
+       [&](const wchar_t* n) {
+         CKZComPtr<IKZData> v;
+         HRESULT hr = d->GetKZData(n, &v);
+         EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr);
+         return hr;
+       }},
+      {"array", KZ_TYPE_KZARRAY,
+       [&](const wchar_t* n) {
+         CKZComPtr<IKZArray> v;
+         HRESULT hr = d->GetKZArray(n, &v);
+         EXPECT_EQ(SUCCEEDED(hr), v.Get() != nullptr);
+         return hr;
+       }},
   };
   for (const Getter& field : getters) {
     std::wstring wide = Util::Convert::Utf8ToWS(field.reads, -1).str();
@@ -164,7 +248,8 @@ TEST_F(BagTest, SettersShareCopiesDuplicate) {
   EXPECT_EQ(got.Get(), child.Get());
   got = nullptr;
   child->SetDWord("k", 2);
-  EXPECT_EQ(platform::KZDataToJson(parent), R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
+  EXPECT_EQ(platform::KZDataToJson(parent),
+            R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
 
   // CopyTo duplicates records, arrays and buffers; interface fields share.
   auto copy = Bag("{}");
@@ -184,7 +269,8 @@ TEST_F(BagTest, SettersShareCopiesDuplicate) {
   EXPECT_EQ(parent->IsEqual(copy), S_OK);
   child->SetDWord("k", 3);
   buffer->SetData(reinterpret_cast<const BYTE*>("x"), 1);
-  EXPECT_EQ(platform::KZDataToJson(copy), R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
+  EXPECT_EQ(platform::KZDataToJson(copy),
+            R"({"child":{"k":2},"buf":{"@buf":""},"obj":{"@interface":null}})");
 
   // CopyField is deep as well.
   auto single = Bag("{}");

@@ -96,9 +96,10 @@ TEST_F(JsonTest, WritesBagsBuiltInCode) {
   bag->SetBool("flag", 2);
   bag->SetDouble("whole", 1e20);
   bag->SetDouble("third", 1.0 / 3);
-  EXPECT_EQ(platform::KZDataToJson(bag),
-            R"({"i64":5000000000,"i64neg":{"@i64":-3},"flag":{"@bool":2},"whole":{"@double":1e+20},)"
-            R"("third":0.3333333333333333})");
+  EXPECT_EQ(
+      platform::KZDataToJson(bag),
+      R"({"i64":5000000000,"i64neg":{"@i64":-3},"flag":{"@bool":2},"whole":{"@double":1e+20},)"
+      R"("third":0.3333333333333333})");
   EXPECT_EQ(platform::KZDataToJson(nullptr), "null");
   EXPECT_EQ(platform::KZArrayToJson(nullptr), "null");
   EXPECT_EQ(platform::KZDataToJson(bag, 1).find("\n \"i64\": 5000000000"), 1u);

@@ -73,12 +73,10 @@ TEST_F(LogTest, NullArguments) {
 
 TEST_F(LogTest, SinksRunInOrderUntilRemoved) {
   std::vector<std::string> seen;
-  int first = platform::AddLogSink([&](const platform::LogEntry& e) {
-    seen.push_back("first " + std::to_string(e.line));
-  });
-  int second = platform::AddLogSink([&](const platform::LogEntry& e) {
-    seen.push_back("second " + std::to_string(e.line));
-  });
+  int first = platform::AddLogSink(
+      [&](const platform::LogEntry& e) { seen.push_back("first " + std::to_string(e.line)); });
+  int second = platform::AddLogSink(
+      [&](const platform::LogEntry& e) { seen.push_back("second " + std::to_string(e.line)); });
   EXPECT_NE(first, second);
   KZLogRecord record;
   record.line = 1;

@@ -43,8 +43,9 @@ TEST_F(StringTableTest, SetLoadAndReset) {
   EXPECT_EQ(KZLoadString(L"Send_Message", L"other").str(), L"[Send_Message]");
 
   std::string error;
-  std::string good = WriteFile(
-      "good.json", R"({"platform":{"Send_Message":"Send","TestOnlyOpen":"打开"},"extra":{"k":"v"}})");
+  std::string good =
+      WriteFile("good.json",
+                R"({"platform":{"Send_Message":"Send","TestOnlyOpen":"打开"},"extra":{"k":"v"}})");
   EXPECT_TRUE(platform::LoadStringTable(good, &error)) << error;
   EXPECT_EQ(KZLoadString(L"Send_Message", L"platform").str(), L"Send") << "a file overrides";
   EXPECT_EQ(KZLoadString(L"TestOnlyOpen", L"platform").str(), L"打开");

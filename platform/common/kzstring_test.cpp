@@ -17,13 +17,27 @@ TEST(TranslateWideFormat, ClientConventionToCLibrary) {
     const wchar_t* translated;
   };
   const Case cases[] = {
-      {L"%s", L"%ls"},         {L"%hs", L"%s"},          {L"%S", L"%s"},
-      {L"%ls", L"%ls"},        {L"%c", L"%lc"},          {L"%hc", L"%c"},
-      {L"%C", L"%c"},          {L"%lc", L"%lc"},         {L"%-10s|", L"%-10ls|"},
-      {L"%.3s", L"%.3ls"},     {L"%I64d", L"%lld"},      {L"%I64u", L"%llu"},
-      {L"%I32d", L"%d"},       {L"%lu %llu", L"%lu %llu"}, {L"%%s", L"%%s"},
-      {L"%n", L"%%"},          {L"50%", L"50%%"},        {L"%-", L"%%-"},
-      {L"%08.3f", L"%08.3f"},  {L"%*d", L"%*d"},         {L"", L""},
+      {L"%s", L"%ls"},
+      {L"%hs", L"%s"},
+      {L"%S", L"%s"},
+      {L"%ls", L"%ls"},
+      {L"%c", L"%lc"},
+      {L"%hc", L"%c"},
+      {L"%C", L"%c"},
+      {L"%lc", L"%lc"},
+      {L"%-10s|", L"%-10ls|"},
+      {L"%.3s", L"%.3ls"},
+      {L"%I64d", L"%lld"},
+      {L"%I64u", L"%llu"},
+      {L"%I32d", L"%d"},
+      {L"%lu %llu", L"%lu %llu"},
+      {L"%%s", L"%%s"},
+      {L"%n", L"%%"},
+      {L"50%", L"50%%"},
+      {L"%-", L"%%-"},
+      {L"%08.3f", L"%08.3f"},
+      {L"%*d", L"%*d"},
+      {L"", L""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.format));
@@ -38,8 +52,8 @@ TEST(CKZStringWFormat, WideAndNarrowArguments) {
   EXPECT_EQ(s.str(), L"宽字|窄字|abc|ls|字|n|√");
   s.Format(L"%s|%hs", static_cast<const wchar_t*>(nullptr), static_cast<const char*>(nullptr));
   EXPECT_EQ(s.str(), L"(null)|(null)");
-  s.Format(L"%d %u %lu %llu %I64d %x %X %5.2f", -1, 4294967295u, 7ul, 1ull << 40,
-           -(1ll << 40), 255u, 255u, 3.14159);
+  s.Format(L"%d %u %lu %llu %I64d %x %X %5.2f", -1, 4294967295u, 7ul, 1ull << 40, -(1ll << 40),
+           255u, 255u, 3.14159);
   EXPECT_EQ(s.str(), L"-1 4294967295 7 1099511627776 -1099511627776 ff FF  3.14");
   s.Format(L"100%% done, 50%");
   EXPECT_EQ(s.str(), L"100% done, 50%");
@@ -85,10 +99,10 @@ TEST(CKZStringW, SubstringsClampToTheText) {
     const wchar_t* want;
   };
   const Case cases[] = {
-      {s.Mid(2), L"cdef"},     {s.Mid(2, 2), L"cd"},   {s.Mid(-3, 2), L"ab"},
-      {s.Mid(6), L""},         {s.Mid(4, 100), L"ef"}, {s.Mid(1, -1), L""},
-      {s.Left(3), L"abc"},     {s.Left(-1), L""},      {s.Left(99), L"abcdef"},
-      {s.Right(2), L"ef"},     {s.Right(-1), L""},     {s.Right(99), L"abcdef"},
+      {s.Mid(2), L"cdef"}, {s.Mid(2, 2), L"cd"},   {s.Mid(-3, 2), L"ab"},
+      {s.Mid(6), L""},     {s.Mid(4, 100), L"ef"}, {s.Mid(1, -1), L""},
+      {s.Left(3), L"abc"}, {s.Left(-1), L""},      {s.Left(99), L"abcdef"},
+      {s.Right(2), L"ef"}, {s.Right(-1), L""},     {s.Right(99), L"abcdef"},
       {s.Right(0), L""},
   };
   for (const Case& c : cases) {
@@ -119,12 +133,12 @@ TEST(CKZStringW, FindAndReplace) {
     const wchar_t* result;
   };
   const Case cases[] = {
-      {L"aaa", L"aa", L"b", 1, L"ba"},               // no overlap
-      {L"aXa", L"a", L"aa", 2, L"aaXaa"},            // the replacement is not searched again
+      {L"aaa", L"aa", L"b", 1, L"ba"},     // no overlap
+      {L"aXa", L"a", L"aa", 2, L"aaXaa"},  // the replacement is not searched again
       {L"bytes_bytes_x", L"bytes_", L"str_", 2, L"str_str_x"},
-      {L"abc", L"", L"x", 0, L"abc"},                // an empty needle replaces nothing
+      {L"abc", L"", L"x", 0, L"abc"},  // an empty needle replaces nothing
       {L"abc", nullptr, L"x", 0, L"abc"},
-      {L"abc", L"b", nullptr, 1, L"ac"},             // null replacement = empty
+      {L"abc", L"b", nullptr, 1, L"ac"},  // null replacement = empty
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(Narrow(c.text));
