@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 #include <stdexcept>
+#include <utility>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -14,6 +15,7 @@
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/host_menu.h"
 #include "platform/common/convert.h"
+#include "platform/common/kzassert.h"
 #include "platform/gf/gf_element.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/calljournal.h"
@@ -40,10 +42,39 @@ CKZComPtr<IKZArray> UinArray(const std::vector<DWORD>& uins) {
   return array;
 }
 
+// Collects the library's assertions while a command runs, so that they are
+// printed with the rest instead of going to the log.
+class AssertCapture;
+AssertCapture* g_capture = nullptr;  // the capture of the running command
+
+class AssertCapture {
+ public:
+  AssertCapture() {
+    g_capture = this;
+    previous_ = platform::SetAssertHandler([this](const wchar_t* e, const wchar_t* f, int line) {
+      lines_.push_back(std::wstring(e) + L" at " + f + L":" + std::to_wstring(line));
+      return 0;
+    });
+  }
+  ~AssertCapture() {
+    platform::SetAssertHandler(previous_);
+    g_capture = nullptr;
+  }
+  AssertCapture(const AssertCapture&) = delete;
+  AssertCapture& operator=(const AssertCapture&) = delete;
+  std::vector<std::wstring> Take() { return std::exchange(lines_, {}); }
+
+ private:
+  platform::AssertHandler previous_;
+  std::vector<std::wstring> lines_;
+};
+
 void PrintJournal(std::ostream& out) {
   std::vector<std::wstring> notes = platform::TakeCallJournal();
   out << "services saw:" << (notes.empty() ? " nothing\n" : "\n");
   for (const auto& note : notes) out << "  " << Utf8(note) << '\n';
+  if (g_capture == nullptr) return;
+  for (const auto& line : g_capture->Take()) out << "assertion: " << Utf8(line) << '\n';
 }
 
 void PrintMenu(std::ostream& out, const char* function, HRESULT hr, IGFMenu* menu) {
@@ -127,6 +158,7 @@ void RunBuddy(const MenuOptions& o, AppContext& context) {
   if (!CheckUins(context, o.uins)) return;
   auto services = Install(context);
   if (!services) return;
+  AssertCapture capture;
   if (o.offline) services->SetSelfOffline();
   CKZComPtr<IKZData> bag;
   Util::Data::CreateKZData(&bag);
@@ -143,6 +175,7 @@ void RunBuddy(const MenuOptions& o, AppContext& context) {
 void RunDept(const MenuOptions& o, AppContext& context) {
   auto services = Install(context);
   if (!services) return;
+  AssertCapture capture;
   CKZComPtr<IKZData> input, bag;
   Util::Data::CreateKZData(&input);
   Util::Data::CreateKZData(&bag);
@@ -161,6 +194,7 @@ void RunDept(const MenuOptions& o, AppContext& context) {
 void RunOuterGroup(const MenuOptions& o, AppContext& context) {
   auto services = Install(context);
   if (!services) return;
+  AssertCapture capture;
   CKZComPtr<IKZData> bag;
   Util::Data::CreateKZData(&bag);
   if (o.no_rename) bag->SetDWord("EnableRename", 0);
@@ -176,6 +210,7 @@ void RunClick(const MenuOptions& o, AppContext& context) {
   if (!CheckUins(context, o.uins)) return;
   auto services = Install(context);
   if (!services) return;
+  AssertCapture capture;
   CKZComPtr<IKZArray> selection = UinArray(o.uins);
   // The item as the buddy menu made it, when it has one of that name;
   // otherwise an item of another menu carrying the same kind of bag.
