@@ -51,9 +51,9 @@ class MenuWorld {
           Util::UtilWRENMenu::AddMenuItem(menu, L"plugin", L"插件", 1,
                                           Util::UtilWRENMenu::enMenuMask{}, nullptr, 0, nullptr);
         });
-    platform::AddReportExtension(
-        core_.Get(), platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}"),
-        [](const wchar_t*) {});
+    platform::AddReportExtension(core_.Get(),
+                                 platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}"),
+                                 [](const wchar_t*) {});
   }
   ~MenuWorld() {
     services_ = nullptr;
@@ -65,8 +65,7 @@ class MenuWorld {
 
  private:
   platform::ScopedCore core_;
-  std::shared_ptr<platform::ContactMenuData> data_ =
-      std::make_shared<platform::ContactMenuData>();
+  std::shared_ptr<platform::ContactMenuData> data_ = std::make_shared<platform::ContactMenuData>();
   CKZComPtr<IUnknown> services_;
 };
 

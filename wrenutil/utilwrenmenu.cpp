@@ -121,9 +121,9 @@ HRESULT AddMenuItemWithIcon(IGFMenu* menu, const wchar_t* name, const wchar_t* t
   return AddItem(menu, name, text, true, icon, enable, mask, data, check, subMenu);
 }
 
-HRESULT AddMenuItem3(IGFMenu* menu, const wchar_t* text, const wchar_t* name,
-                     IGFMenuItem** outItem, const wchar_t* icon, const wchar_t* secondText,
-                     enMenuMask mask, IKZData* data, int check, IGFMenu* subMenu) {
+HRESULT AddMenuItem3(IGFMenu* menu, const wchar_t* text, const wchar_t* name, IGFMenuItem** outItem,
+                     const wchar_t* icon, const wchar_t* secondText, enMenuMask mask, IKZData* data,
+                     int check, IGFMenu* subMenu) {
   if (menu == nullptr || name == nullptr || outItem == nullptr) {
     WREN_ASSERT_AT(L"FALSE", kSource, internal::kLineAddMenuItem3Args);
     return E_FAIL;
@@ -224,8 +224,8 @@ HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu_out, IKZData* context) {
     return E_FAIL;
   }
   if (Util::MarlinPrivilege::HaveWorkerNumCommuicationPrivilege()) {
-    AddMenuItem(menu, L"Send_Message", internal::Text(L"WREN_MENU_CreateDisc"), 1,
-                enMask_Data, item_bag, 0, nullptr);
+    AddMenuItem(menu, L"Send_Message", internal::Text(L"WREN_MENU_CreateDisc"), 1, enMask_Data,
+                item_bag, 0, nullptr);
   }
 
   CKZComPtr<IKZData> command;
@@ -281,11 +281,10 @@ HRESULT GetOuterGroupMenu(IKZArray*, IGFMenu** menu_out, IKZData* context) {
               nullptr);
   AddSeperaor(menu);
   AddMenuItem(menu, L"MENU_WREN_ID_OUTER_RENAME_GROUP",
-              internal::Text(L"MENU_WREN_OUTER_RENAME_GROUP"), rename, enMask_Data, item_bag,
-              0, nullptr);
-  AddMenuItem(menu, L"MENU_WREN_ID_OUTER_DEL_GROUP",
-              internal::Text(L"MENU_WREN_OUTER_DEL_GROUP"), del, enMask_Data, item_bag, 0,
+              internal::Text(L"MENU_WREN_OUTER_RENAME_GROUP"), rename, enMask_Data, item_bag, 0,
               nullptr);
+  AddMenuItem(menu, L"MENU_WREN_ID_OUTER_DEL_GROUP", internal::Text(L"MENU_WREN_OUTER_DEL_GROUP"),
+              del, enMask_Data, item_bag, 0, nullptr);
   internal::HandOut(menu, menu_out);
   return S_OK;
 }

@@ -189,9 +189,9 @@ WRENUTIL_API HRESULT SetSpecialCare(DWORD uin);
 WRENUTIL_API HRESULT SetMsgAvoidance(DWORD uin);
 
 // Placeholders without effect.
-WRENUTIL_API HRESULT CareContactState(DWORD uin);    // E_FAIL
-WRENUTIL_API HRESULT UnCareContactState(DWORD uin);  // E_FAIL
-WRENUTIL_API HRESULT AddToUserGroup(DWORD uin, const wchar_t* groupName);  // E_FAIL
+WRENUTIL_API HRESULT CareContactState(DWORD uin);                                    // E_FAIL
+WRENUTIL_API HRESULT UnCareContactState(DWORD uin);                                  // E_FAIL
+WRENUTIL_API HRESULT AddToUserGroup(DWORD uin, const wchar_t* groupName);            // E_FAIL
 WRENUTIL_API HRESULT AddToUserGroup(IKZArray* selection, const wchar_t* groupName);  // 0
 WRENUTIL_API void OnAddToMyDeptClick(IKZData* data);
 WRENUTIL_API void OnAddToMyDeptClick(IKZArray* data);

@@ -91,8 +91,8 @@ TEST_F(ActionsTest, ClickDispatchesEveryNameOfTheTable) {
       {L"send_message", {kMember}, {}, 2250},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << Util::Convert::Utf8FromWS(c.name, -1).str() << " x"
-                                    << c.uins.size());
+    SCOPED_TRACE(testing::Message()
+                 << Util::Convert::Utf8FromWS(c.name, -1).str() << " x" << c.uins.size());
     std::size_t before = asserts().size();
     EXPECT_EQ(OnClickStandardBuddyMenu(Click(c.name, c.uins)), S_OK);
     EXPECT_EQ(Journal(), c.notes);
@@ -167,12 +167,18 @@ TEST_F(ActionsTest, SendIMEditsTheCallersSelection) {
     const char* left;
     Notes notes;
   } cases[] = {
-      {"own number and one other", {kSelf, kMember}, S_OK, "[10002]",
+      {"own number and one other",
+       {kSelf, kMember},
+       S_OK,
+       "[10002]",
        {L"report 0x8001daa", L"report 0x8001da3", L"OpenChatSession(10002, 0)",
         L"RequestContactInfo(10002, 1, 0)"}},
       {"own number alone, twice", {kSelf, kSelf}, E_FAIL, "[]", {L"report 0x8001daa"}},
-      {"three with the own number between", {kMember, kSelf, kOuterLM}, S_OK,
-       "[10002,2800000002]", {L"report 0x8001daa", L"CreateDiscussion(10002 2800000002, no sink)"}},
+      {"three with the own number between",
+       {kMember, kSelf, kOuterLM},
+       S_OK,
+       "[10002,2800000002]",
+       {L"report 0x8001daa", L"CreateDiscussion(10002 2800000002, no sink)"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -233,25 +239,49 @@ TEST_F(ActionsTest, ChatRecordCardShortcutCareAndAvoidance) {
     Notes notes;
     int assert_line;
   } cases[] = {
-      {"record buddy", [] { return OpenChatRecord(kMember, 4); }, S_OK,
-       {L"OpenChatHistory(\"buddy\", \"10002\", 0)"}, 0},
-      {"record discuss", [] { return OpenChatRecord(77, 3); }, S_OK,
-       {L"OpenChatHistory(\"discuss\", \"77\", 0)"}, 0},
-      {"record group", [] { return OpenChatRecord(78, 5); }, S_OK,
-       {L"OpenChatHistory(\"group\", \"78\", 0)"}, 0},
-      {"record type 7: refused", [] { return OpenChatRecord(kMember, 7); }, E_FAIL,
-       {L"OpenChatHistory(\"\", \"10002\", 0)"}, 1018},
+      {"record buddy",
+       [] { return OpenChatRecord(kMember, 4); },
+       S_OK,
+       {L"OpenChatHistory(\"buddy\", \"10002\", 0)"},
+       0},
+      {"record discuss",
+       [] { return OpenChatRecord(77, 3); },
+       S_OK,
+       {L"OpenChatHistory(\"discuss\", \"77\", 0)"},
+       0},
+      {"record group",
+       [] { return OpenChatRecord(78, 5); },
+       S_OK,
+       {L"OpenChatHistory(\"group\", \"78\", 0)"},
+       0},
+      {"record type 7: refused",
+       [] { return OpenChatRecord(kMember, 7); },
+       E_FAIL,
+       {L"OpenChatHistory(\"\", \"10002\", 0)"},
+       1018},
       {"own card", [] { return ViewUserInfo(kSelf); }, S_OK, {L"ShowSelfCard(0)"}, 0},
       {"shortcut of number 0", [] { return HandleShortCut(0, 1); }, S_FALSE, {}, 0},
       {"special care of number 0", [] { return SetSpecialCare(0); }, S_FALSE, {}, 0},
-      {"special care on", [] { return SetSpecialCare(kMember); }, S_OK,
-       {L"SetSpecialCare(10002, 1, 1)"}, 0},
-      {"special care off", [] { return SetSpecialCare(kMember); }, S_OK,
-       {L"SetSpecialCare(10002, 0, 1)"}, 0},
-      {"avoid", [] { return SetMsgAvoidance(kMember); }, S_OK,
-       {L"SetC2CAvoidanceFlag(10002, 4)"}, 0},
-      {"stop avoiding", [] { return SetMsgAvoidance(kMember); }, S_OK,
-       {L"SetC2CAvoidanceFlag(10002, 5)"}, 0},
+      {"special care on",
+       [] { return SetSpecialCare(kMember); },
+       S_OK,
+       {L"SetSpecialCare(10002, 1, 1)"},
+       0},
+      {"special care off",
+       [] { return SetSpecialCare(kMember); },
+       S_OK,
+       {L"SetSpecialCare(10002, 0, 1)"},
+       0},
+      {"avoid",
+       [] { return SetMsgAvoidance(kMember); },
+       S_OK,
+       {L"SetC2CAvoidanceFlag(10002, 4)"},
+       0},
+      {"stop avoiding",
+       [] { return SetMsgAvoidance(kMember); },
+       S_OK,
+       {L"SetC2CAvoidanceFlag(10002, 5)"},
+       0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -295,11 +325,17 @@ TEST_F(ActionsTest, DiscussionListenerHandlesBothOutcomes) {
       {"created, session open", -2, R"({"dwDisUin": 5000})", {L"ChatFrameEvent(5000, 3, 103)"}},
       {"created, no session", -2, R"({"dwDisUin": 5001})", {}},
       {"created, no bag", -2, nullptr, {}},
-      {"failed with a prompt", 7, R"({"strFailPrompt": "busy"})",
+      {"failed with a prompt",
+       7,
+       R"({"strFailPrompt": "busy"})",
        {L"MessageBoxW(\"busy\", \"CF_MESSAGE_TITLE\", 0x30)"}},
-      {"failed, empty prompt", 7, R"({"strFailPrompt": ""})",
+      {"failed, empty prompt",
+       7,
+       R"({"strFailPrompt": ""})",
        {L"MessageBoxW(\"CF_CREATEDISCUSS_FAIL\", \"CF_MESSAGE_TITLE\", 0x30)"}},
-      {"failed, no bag", 0, nullptr,
+      {"failed, no bag",
+       0,
+       nullptr,
        {L"MessageBoxW(\"CF_CREATEDISCUSS_FAIL\", \"CF_MESSAGE_TITLE\", 0x30)"}},
   };
   for (const auto& c : cases) {

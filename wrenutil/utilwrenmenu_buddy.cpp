@@ -50,8 +50,14 @@ constexpr GUID kBuddyPoint = platform::MakeGuid("{C5B624FE-9778-45FB-9CFE-212FB6
 constexpr DWORD kFrequentContactsPrivilege = 550;
 constexpr std::uint64_t kHideFrequentContactsFlag = 0x80;
 constexpr DWORD kSpecialCareReport = 0x800C0AB;
-constexpr wchar_t kSendMsgIcon[] = L"platform" L"res:" L"MainPanel\\menu\\sendmsg.png";
-constexpr wchar_t kContactMgrIcon[] = L"platform" L"res:" L"MainPanel\\menu\\contactmgr.png";
+constexpr wchar_t kSendMsgIcon[] =
+    L"platform"
+    L"res:"
+    L"MainPanel\\menu\\sendmsg.png";
+constexpr wchar_t kContactMgrIcon[] =
+    L"platform"
+    L"res:"
+    L"MainPanel\\menu\\contactmgr.png";
 constexpr wchar_t kCareIcon[] = L"platformres:ContactInfoFrame/card_defmenu_icon_care.png";
 constexpr wchar_t kCaredIcon[] = L"platformres:ContactInfoFrame/card_defmenu_icon_cared.png";
 
@@ -107,8 +113,8 @@ bool AddFrequentContactsEntry(IGFMenu* menu, DWORD uin, IKZData* bag) {
   }
   CKZStringW add_group = Text(L"CCAddrListPage_MyFreContactAddGroup");
   if (!AppendPlainItem(sub, add_group, add_group, bag, nullptr, -1)) return false;
-  return AppendPlainItem(menu, Text(L"CCAddrListPage_Add2FrequentContact"), nullptr, nullptr,
-                         sub, -1);
+  return AppendPlainItem(menu, Text(L"CCAddrListPage_Add2FrequentContact"), nullptr, nullptr, sub,
+                         -1);
 }
 
 // Step of the outer-contact authority submenu: false to stop with result 1.
@@ -148,11 +154,11 @@ void AddShortcutItem(IGFMenu* menu, DWORD uin, IKZData* bag) {
   BYTE state = 0;
   if (FAILED(shortcut->GetShortcutState(uin, 1, &state))) return;
   if (state == 1) {
-    AddMenuItem(menu, L"MENU_WREN_ADD_SHORTCUT", Text(L"WREN_Menu_Add_Shortcut"), 1,
-                enMask_Data, bag, 0, nullptr);
+    AddMenuItem(menu, L"MENU_WREN_ADD_SHORTCUT", Text(L"WREN_Menu_Add_Shortcut"), 1, enMask_Data,
+                bag, 0, nullptr);
   } else if (state == 2) {
-    AddMenuItem(menu, L"MENU_WREN_DEL_SHORTCUT", Text(L"WREN_Menu_Del_Shortcut"), 1,
-                enMask_Data, bag, 0, nullptr);
+    AddMenuItem(menu, L"MENU_WREN_DEL_SHORTCUT", Text(L"WREN_Menu_Del_Shortcut"), 1, enMask_Data,
+                bag, 0, nullptr);
   }
 }
 
@@ -311,8 +317,8 @@ HRESULT GetBuddyMenu(IKZArray* selection, IGFMenu** menu_out, IKZData* context) 
     AddMenuItemWithIcon(menu, L"Send_Message", Text(L"WREN_SendIM"), kSendMsgIcon, self_online,
                         enMask_Data, bag, 0, nullptr);
   } else if (Util::MarlinPrivilege::HaveWorkerNumCommuicationPrivilege()) {
-    AddMenuItemWithIcon(menu, L"Send_Message", Text(L"WREN_MENU_CreateDisc"), nullptr,
-                        self_online, enMask_Data, bag, 0, nullptr);
+    AddMenuItemWithIcon(menu, L"Send_Message", Text(L"WREN_MENU_CreateDisc"), nullptr, self_online,
+                        enMask_Data, bag, 0, nullptr);
   }
   AddSeperaorWithName(menu, L"sep1");
 
@@ -326,8 +332,8 @@ HRESULT GetBuddyMenu(IKZArray* selection, IGFMenu** menu_out, IKZData* context) 
                   enMask_Data, bag, 0, nullptr);
     }
     if (show_del_recent != 0) {
-      AddMenuItem(menu, L"MENU_WREN_DELFROMRECENT", Text(L"WREN_DelFromRecent"), 1,
-                  enMask_Data, bag, 0, nullptr);
+      AddMenuItem(menu, L"MENU_WREN_DELFROMRECENT", Text(L"WREN_DelFromRecent"), 1, enMask_Data,
+                  bag, 0, nullptr);
     }
   }
 

@@ -22,8 +22,8 @@ class BuddyMenuTest : public MenuTest {
       plugin_context_ = Json(context);
       for (const wchar_t* name : {L"{C2D4E5CE-E193-4017-9DED-9CAEE665161A}", L"plugin",
                                   L"{EB983FF6-0C5F-4E03-9211-0F2443606929}"}) {
-        Util::UtilWRENMenu::AddMenuItem(menu, name, L"Plugin", 1,
-                                        Util::UtilWRENMenu::enMenuMask{}, nullptr, 0, nullptr);
+        Util::UtilWRENMenu::AddMenuItem(menu, name, L"Plugin", 1, Util::UtilWRENMenu::enMenuMask{},
+                                        nullptr, 0, nullptr);
       }
     });
   }
@@ -47,30 +47,31 @@ TEST_F(BuddyMenuTest, FullMenuOfOneOuterContact) {
   ASSERT_EQ(GetBuddyMenu(selection, &menu, context), S_OK);
   CKZComPtr<IGFMenu> owner;
   owner.Attach(menu);
-  EXPECT_EQ(platform::RenderGFMenu(menu),
-            L"- \"CCAddrListPage_Add2FrequentContact\"\n"
-            L"  0 \"CCAddrListPage_MyFrequentContact\" +data\n"
-            L"  7 \"Colleagues\" flag=0 +data\n"
-            L"  9 \"Friends\" flag=0 +data\n"
-            L"  CCAddrListPage_MyFreContactAddGroup \"CCAddrListPage_MyFreContactAddGroup\" +data\n"
-            L"Send_Message \"WREN_SendIM\" <platformres:MainPanel\\menu\\sendmsg.png> +data\n"
-            L"---- sep1\n"
-            L"MENU_WREN_ID_OUTER_SET_AUTH \"MENU_WREN_ID_OUTER_SET_AUTH\"\n"
-            L"  MENU_WREN_ID_OUTER_SET_AUTH_BLOCK_MSG \"MENU_WREN_OUTER_BLOCK_USER_MESSAGE\" [x] +data\n"
-            L"  MENU_WREN_ID_OUTER_SET_AUTH_SET_INVISIABLE "
-            L"\"MENU_WREN_OUTER_SHOW_NOT_ONLINE_TO_THISUSER\" [ ] +data\n"
-            L"---- sep2\n"
-            L"MENU_WREN_DELFROMCUSTOMGROUP \"WREN_DelFromUserGroup\" +data\n"
-            L"MENU_WREN_DELFROMRECENT \"WREN_DelFromRecent\" +data\n"
-            L"---- sep3\n"
-            L"MENU_WREN_USERINFO \"WREN_UserInfo\" +data\n"
-            L"MENU_MARLIN_MSGAVOIDANCE \"C2C_Avoidance_Menu_H\" [x] +data\n"
-            L"MENU_WREN_ADD_SHORTCUT \"WREN_Menu_Add_Shortcut\" +data\n"
-            L"plugin \"Plugin\"\n"
-            L"MENU_WREN_ContactMgrListp \"MainPanel_Menu_ContactMgrList\" "
-            L"<platformres:MainPanel\\menu\\contactmgr.png>\n"
-            L"  MENU_WREN_SPECALCARE \"SpecialCare\" "
-            L"<platformres:ContactInfoFrame/card_defmenu_icon_care.png> +data\n");
+  EXPECT_EQ(
+      platform::RenderGFMenu(menu),
+      L"- \"CCAddrListPage_Add2FrequentContact\"\n"
+      L"  0 \"CCAddrListPage_MyFrequentContact\" +data\n"
+      L"  7 \"Colleagues\" flag=0 +data\n"
+      L"  9 \"Friends\" flag=0 +data\n"
+      L"  CCAddrListPage_MyFreContactAddGroup \"CCAddrListPage_MyFreContactAddGroup\" +data\n"
+      L"Send_Message \"WREN_SendIM\" <platformres:MainPanel\\menu\\sendmsg.png> +data\n"
+      L"---- sep1\n"
+      L"MENU_WREN_ID_OUTER_SET_AUTH \"MENU_WREN_ID_OUTER_SET_AUTH\"\n"
+      L"  MENU_WREN_ID_OUTER_SET_AUTH_BLOCK_MSG \"MENU_WREN_OUTER_BLOCK_USER_MESSAGE\" [x] +data\n"
+      L"  MENU_WREN_ID_OUTER_SET_AUTH_SET_INVISIABLE "
+      L"\"MENU_WREN_OUTER_SHOW_NOT_ONLINE_TO_THISUSER\" [ ] +data\n"
+      L"---- sep2\n"
+      L"MENU_WREN_DELFROMCUSTOMGROUP \"WREN_DelFromUserGroup\" +data\n"
+      L"MENU_WREN_DELFROMRECENT \"WREN_DelFromRecent\" +data\n"
+      L"---- sep3\n"
+      L"MENU_WREN_USERINFO \"WREN_UserInfo\" +data\n"
+      L"MENU_MARLIN_MSGAVOIDANCE \"C2C_Avoidance_Menu_H\" [x] +data\n"
+      L"MENU_WREN_ADD_SHORTCUT \"WREN_Menu_Add_Shortcut\" +data\n"
+      L"plugin \"Plugin\"\n"
+      L"MENU_WREN_ContactMgrListp \"MainPanel_Menu_ContactMgrList\" "
+      L"<platformres:MainPanel\\menu\\contactmgr.png>\n"
+      L"  MENU_WREN_SPECALCARE \"SpecialCare\" "
+      L"<platformres:ContactInfoFrame/card_defmenu_icon_care.png> +data\n");
 
   // The menu is the caller's alone; the plug-in saw the extension context;
   // the two names were removed in order; the usage report went out.
@@ -81,8 +82,9 @@ TEST_F(BuddyMenuTest, FullMenuOfOneOuterContact) {
   EXPECT_EQ(state.removed_names,
             (std::vector<std::wstring>{L"{C2D4E5CE-E193-4017-9DED-9CAEE665161A}",
                                        L"{EB983FF6-0C5F-4E03-9211-0F2443606929}"}));
-  EXPECT_EQ(Journal(), (std::vector<std::wstring>{
-                           L"RealTimeReport(134267051, 10001, 2800000001, \"\", \"\", 0)"}));
+  EXPECT_EQ(
+      Journal(),
+      (std::vector<std::wstring>{L"RealTimeReport(134267051, 10001, 2800000001, \"\", \"\", 0)"}));
   EXPECT_TRUE(asserts().empty());
 
   // Every item carries the same bag: the selection itself and a copy of
@@ -308,8 +310,7 @@ TEST_F(BuddyMenuTest, StopsEarlyWithResultOne) {
     const wchar_t* items;
   } cases[] = {
       {"no frequent-contact group service", kMember,
-       [](BuddyMenuTest& t) { t.RemoveService(platform::kFreContactGroupService); }, false,
-       L""},
+       [](BuddyMenuTest& t) { t.RemoveService(platform::kFreContactGroupService); }, false, L""},
       {"frequent-contacts item not created", kMember,
        [](BuddyMenuTest& t) { t.FailItemsOfMenu(2); }, false, L""},
       {"no outer authority service", kOuterSame,

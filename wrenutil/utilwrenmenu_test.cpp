@@ -47,9 +47,9 @@ TEST_F(PrimitivesTest, AddMenuItemAppliesTheMaskBits) {
   }
   // With an icon: set also when null, then the same as AddMenuItem.
   CKZComPtr<IGFMenu> menu = NewMenu();
-  EXPECT_EQ(AddMenuItemWithIcon(menu, L"a", L"A", L"platformres:x.png", 1, Mask(1), bag, 0,
-                                nullptr),
-            S_OK);
+  EXPECT_EQ(
+      AddMenuItemWithIcon(menu, L"a", L"A", L"platformres:x.png", 1, Mask(1), bag, 0, nullptr),
+      S_OK);
   EXPECT_EQ(AddMenuItemWithIcon(menu, L"b", L"B", nullptr, 0, Mask(0), nullptr, 0, nullptr), S_OK);
   EXPECT_EQ(platform::RenderGFMenu(menu), L"a \"A\" <platformres:x.png> +data\nb \"B\" (greyed)\n");
   EXPECT_TRUE(asserts().empty());
@@ -87,18 +87,45 @@ TEST_F(PrimitivesTest, BrokenPreconditionsAssertAndAppendNothing) {
     std::function<HRESULT()> call;
     int line;  // 0: no assertion
   } cases[] = {
-      {"null menu", [&] { return AddMenuItem(nullptr, L"n", L"t", 1, Mask(0), nullptr, 0, nullptr); }, 83},
-      {"null name", [&] { return AddMenuItem(menu, nullptr, L"t", 1, Mask(0), nullptr, 0, nullptr); }, 83},
-      {"no item", [&] { return AddMenuItem(no_items, L"n", L"t", 1, Mask(0), nullptr, 0, nullptr); }, 90},
-      {"null data", [&] { return AddMenuItem(menu, L"n", L"t", 1, Mask(1), nullptr, 0, nullptr); }, 101},
-      {"null submenu", [&] { return AddMenuItem(menu, L"n", L"t", 1, Mask(6), nullptr, 0, nullptr); }, 112},
+      {"null menu",
+       [&] { return AddMenuItem(nullptr, L"n", L"t", 1, Mask(0), nullptr, 0, nullptr); }, 83},
+      {"null name",
+       [&] { return AddMenuItem(menu, nullptr, L"t", 1, Mask(0), nullptr, 0, nullptr); }, 83},
+      {"no item",
+       [&] { return AddMenuItem(no_items, L"n", L"t", 1, Mask(0), nullptr, 0, nullptr); }, 90},
+      {"null data", [&] { return AddMenuItem(menu, L"n", L"t", 1, Mask(1), nullptr, 0, nullptr); },
+       101},
+      {"null submenu",
+       [&] { return AddMenuItem(menu, L"n", L"t", 1, Mask(6), nullptr, 0, nullptr); }, 112},
       {"icon, null menu",
-       [&] { return AddMenuItemWithIcon(nullptr, L"n", L"t", L"i", 1, Mask(0), nullptr, 0, nullptr); },
+       [&] {
+         return AddMenuItemWithIcon(nullptr, L"n", L"t", L"i", 1, Mask(0), nullptr, 0, nullptr);
+       },
        83},
-      {"3: null name", [&] { return AddMenuItem3(menu, L"t", nullptr, &item, nullptr, nullptr, Mask(0), nullptr, 0, nullptr); }, 140},
-      {"3: null out", [&] { return AddMenuItem3(menu, L"t", L"n", nullptr, nullptr, nullptr, Mask(0), nullptr, 0, nullptr); }, 140},
-      {"3: no item", [&] { return AddMenuItem3(no_items, L"t", L"n", &item, nullptr, nullptr, Mask(0), nullptr, 0, nullptr); }, 147},
-      {"3: null submenu", [&] { return AddMenuItem3(menu, L"t", L"n", &item, nullptr, nullptr, Mask(4), nullptr, 0, nullptr); }, 170},
+      {"3: null name",
+       [&] {
+         return AddMenuItem3(menu, L"t", nullptr, &item, nullptr, nullptr, Mask(0), nullptr, 0,
+                             nullptr);
+       },
+       140},
+      {"3: null out",
+       [&] {
+         return AddMenuItem3(menu, L"t", L"n", nullptr, nullptr, nullptr, Mask(0), nullptr, 0,
+                             nullptr);
+       },
+       140},
+      {"3: no item",
+       [&] {
+         return AddMenuItem3(no_items, L"t", L"n", &item, nullptr, nullptr, Mask(0), nullptr, 0,
+                             nullptr);
+       },
+       147},
+      {"3: null submenu",
+       [&] {
+         return AddMenuItem3(menu, L"t", L"n", &item, nullptr, nullptr, Mask(4), nullptr, 0,
+                             nullptr);
+       },
+       170},
       {"separator, null menu", [&] { return AddSeperaor(nullptr); }, 196},
       {"named separator, null menu", [&] { return AddSeperaorWithName(nullptr, L"s"); }, 196},
       {"separator, no item", [&] { return AddSeperaor(no_items); }, 0},

@@ -4,11 +4,11 @@
 // buddy and department menus (its second text is the context they got).
 #include <cstdio>
 #include <map>
-#include <stdexcept>
-#include <utility>
 #include <memory>
 #include <ostream>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "apps/wrenutil/commands.h"
@@ -260,15 +260,16 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   buddy->add_flag("--offline", o->offline, "The own account is offline");
   buddy->callback([o, &context] { RunBuddy(*o, context); });
 
-  CLI::App* dept = menu->add_subcommand("dept", "The menu of an organisation selection (GetDeptMenu)");
+  CLI::App* dept =
+      menu->add_subcommand("dept", "The menu of an organisation selection (GetDeptMenu)");
   dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)");
   dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)");
   dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)");
   dept->add_option("--context", o->context, "A context field KEY=NUMBER");
   dept->callback([o, &context] { RunDept(*o, context); });
 
-  CLI::App* outer = menu->add_subcommand("outer-group",
-                                         "The menu of an outer-contact group (GetOuterGroupMenu)");
+  CLI::App* outer =
+      menu->add_subcommand("outer-group", "The menu of an outer-contact group (GetOuterGroupMenu)");
   outer->add_flag("--no-rename", o->no_rename, "EnableRename = 0");
   outer->add_flag("--no-delete", o->no_delete, "EnableDelGroup = 0");
   outer->callback([o, &context] { RunOuterGroup(*o, context); });

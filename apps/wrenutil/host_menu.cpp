@@ -139,9 +139,7 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   return self;
 }
 
-void MenuServices::SetSelfOffline() {
-  platform::SetContactOnline(host_->sample().self_uin(), 0);
-}
+void MenuServices::SetSelfOffline() { platform::SetContactOnline(host_->sample().self_uin(), 0); }
 
 MenuServices::~MenuServices() {
   IKZCoreHost* core = host_->core();

@@ -45,8 +45,8 @@ class ChatSession : public platform::RefCounted<IKZChatSession, IKZChatSessionFr
     return S_OK;
   }
   HRESULT SendFrameEvent(int event, IKZData*) override {
-    platform::NoteCall(L"ChatFrameEvent(" + std::to_wstring(uin_) + L", " +
-                       std::to_wstring(type_) + L", " + std::to_wstring(event) + L")");
+    platform::NoteCall(L"ChatFrameEvent(" + std::to_wstring(uin_) + L", " + std::to_wstring(type_) +
+                       L", " + std::to_wstring(event) + L")");
     return S_OK;
   }
 
@@ -64,8 +64,8 @@ HRESULT OpenChatSession(DWORD uin, int type, IKZData* data) {
     std::lock_guard<std::mutex> lock(State().mutex);
     State().open_chats.insert({uin, type});
   }
-  platform::NoteCall(L"OpenChatSession(" + std::to_wstring(uin) + L", " +
-                     std::to_wstring(type) + (data ? L", data)" : L")"));
+  platform::NoteCall(L"OpenChatSession(" + std::to_wstring(uin) + L", " + std::to_wstring(type) +
+                     (data ? L", data)" : L")"));
   return S_OK;
 }
 
@@ -87,8 +87,7 @@ int Show(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned sty
 }  // namespace Util::MsgBox
 
 namespace Util::Misc {
-int MessageBoxW(IGFFrame*, const wchar_t* message, const wchar_t* caption,
-                unsigned style) {
+int MessageBoxW(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned style) {
   platform::NoteCall(Box(L"MessageBoxW", message, caption, style));
   return 1;
 }

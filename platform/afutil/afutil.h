@@ -45,13 +45,13 @@ KZ_PLATFORM_API HRESULT GetKZChatSession(DWORD uin, int type, IKZChatSession** s
 
 namespace Util::MsgBox {
 // Shows a message box; returns 1 (the OK button). Null texts count as empty.
-KZ_PLATFORM_API int Show(IGFFrame* parent, const wchar_t* message,
-                         const wchar_t* caption, unsigned style);
+KZ_PLATFORM_API int Show(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
+                         unsigned style);
 }  // namespace Util::MsgBox
 
 namespace Util::Misc {
-KZ_PLATFORM_API int MessageBoxW(IGFFrame* parent, const wchar_t* message,
-                                const wchar_t* caption, unsigned style);
+KZ_PLATFORM_API int MessageBoxW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
+                                unsigned style);
 }  // namespace Util::Misc
 
 namespace C2CAvoidanceDef {
@@ -69,8 +69,7 @@ KZ_PLATFORM_API int GetSelfAvoidanceAuthFlag();
 KZ_PLATFORM_API int GetC2CAvoidanceFlag(DWORD uin);
 // 4 avoids the contact, 5 stops avoiding it; other types change nothing.
 // Returns S_OK, or E_INVALIDARG for another type.
-KZ_PLATFORM_API HRESULT SetC2CAvoidanceFlag(DWORD uin,
-                                            C2CAvoidanceDef::MessageAvoidanceType type);
+KZ_PLATFORM_API HRESULT SetC2CAvoidanceFlag(DWORD uin, C2CAvoidanceDef::MessageAvoidanceType type);
 }  // namespace Util::Misc::C2CAvodiance
 
 namespace platform {

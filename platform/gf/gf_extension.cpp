@@ -238,11 +238,11 @@ HRESULT AddReportExtension(IKZCoreHost* core, REFGUID id,
                            std::function<void(const wchar_t*)> report) {
   if (core == nullptr) return E_POINTER;
   if (!report) return E_INVALIDARG;
-  return AddExtensionOffering(core, id, kReportMethod,
-                              [report = std::move(report)](REFGUID, IUnknown** out) {
-                                *out = static_cast<IKZReportExtension*>(new ReportExtension(report));
-                                return S_OK;
-                              });
+  return AddExtensionOffering(
+      core, id, kReportMethod, [report = std::move(report)](REFGUID, IUnknown** out) {
+        *out = static_cast<IKZReportExtension*>(new ReportExtension(report));
+        return S_OK;
+      });
 }
 
 HRESULT CreateExtensionDescriptor(IKZExtensionDescriptor** out) {

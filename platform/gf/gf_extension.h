@@ -114,8 +114,7 @@ using ExtensionFactory = std::function<HRESULT(REFGUID point, IUnknown** extensi
 // An extension info offering `methods`; one reference for the caller.
 // E_POINTER for a null slot, E_INVALIDARG for an empty factory.
 KZ_PLATFORM_API HRESULT CreateExtensionInfo(std::vector<std::wstring> methods,
-                                            ExtensionFactory factory,
-                                            IKZExtensionInfo** info);
+                                            ExtensionFactory factory, IKZExtensionInfo** info);
 
 // The extension point registered on `core` under `id`, registering a new
 // one first when there is none; one reference for the caller.
@@ -126,12 +125,10 @@ KZ_PLATFORM_API HRESULT EnsureExtensionPoint(IKZCoreHost* core, REFGUID id,
 // "OnExtendMenu" whose object runs `extend`. E_POINTER for a null core,
 // E_INVALIDARG for an empty function.
 KZ_PLATFORM_API HRESULT AddMenuExtension(
-    IKZCoreHost* core, REFGUID id,
-    std::function<void(IGFMenu* menu, IKZData* context)> extend);
+    IKZCoreHost* core, REFGUID id, std::function<void(IGFMenu* menu, IKZData* context)> extend);
 // The same for "OnReport".
-KZ_PLATFORM_API HRESULT AddReportExtension(
-    IKZCoreHost* core, REFGUID id,
-    std::function<void(const wchar_t* code)> report);
+KZ_PLATFORM_API HRESULT AddReportExtension(IKZCoreHost* core, REFGUID id,
+                                           std::function<void(const wchar_t* code)> report);
 
 // Creates the objects that RegisterGFObjects registers, without a core; one
 // reference for the caller each. E_POINTER for a null slot.

@@ -108,7 +108,7 @@ KZ_PLATFORM_API std::wstring RenderGFMenu(IGFMenu* menu);
 struct GFMenuState {
   int initialize_calls = 0;
   DWORD item_count = 0;
-  std::vector<std::wstring> removed_names;   // RemoveItemByName, in order
+  std::vector<std::wstring> removed_names;      // RemoveItemByName, in order
   std::vector<GUID> attached_extension_points;  // descriptors attached
 };
 // E_POINTER for null arguments, E_INVALIDARG for a foreign menu.

@@ -25,13 +25,11 @@ class GFMenuTest : public platform::testing::PlatformTest {
   }
   CKZComPtr<IGFMenu> NewMenu() {
     CKZComPtr<IGFMenu> menu;
-    EXPECT_EQ(core()->CreateObject(IGFMenu::kIid, IGFMenu::kIid,
-                                   reinterpret_cast<void**>(&menu)),
+    EXPECT_EQ(core()->CreateObject(IGFMenu::kIid, IGFMenu::kIid, reinterpret_cast<void**>(&menu)),
               S_OK);
     return menu;
   }
-  static CKZComPtr<IGFMenuItem> Append(IGFMenu* menu, const wchar_t* name,
-                                       const wchar_t* text) {
+  static CKZComPtr<IGFMenuItem> Append(IGFMenu* menu, const wchar_t* name, const wchar_t* text) {
     CKZComPtr<IGFMenuItem> item;
     EXPECT_EQ(menu->CreateItem(&item), S_OK);
     item->SetName(name);

@@ -31,9 +31,9 @@ namespace Util::DataReport2 {
 void RealTimeReport(DWORD code, DWORD self_uin, DWORD uin, const wchar_t* text1,
                     const wchar_t* text2, int flag) {
   platform::NoteCall(L"RealTimeReport(" + std::to_wstring(code) + L", " +
-                     std::to_wstring(self_uin) + L", " + std::to_wstring(uin) +
-                     L", \"" + (text1 ? text1 : L"") + L"\", \"" +
-                     (text2 ? text2 : L"") + L"\", " + std::to_wstring(flag) + L")");
+                     std::to_wstring(self_uin) + L", " + std::to_wstring(uin) + L", \"" +
+                     (text1 ? text1 : L"") + L"\", \"" + (text2 ? text2 : L"") + L"\", " +
+                     std::to_wstring(flag) + L")");
 }
 }  // namespace Util::DataReport2
 

@@ -16,9 +16,8 @@ KZ_PLATFORM_API int IsOnline(DWORD uin);
 
 namespace Util::DataReport2 {
 // Sends one report at once; fire and forget. Null texts count as empty.
-KZ_PLATFORM_API void RealTimeReport(DWORD code, DWORD self_uin, DWORD uin,
-                                    const wchar_t* text1, const wchar_t* text2,
-                                    int flag);
+KZ_PLATFORM_API void RealTimeReport(DWORD code, DWORD self_uin, DWORD uin, const wchar_t* text1,
+                                    const wchar_t* text2, int flag);
 }  // namespace Util::DataReport2
 
 namespace platform {

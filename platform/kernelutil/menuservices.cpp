@@ -14,16 +14,13 @@ namespace {
 std::wstring Num(DWORD value) { return std::to_wstring(value); }
 
 class MemoryMenuServices
-    : public RefCounted<IKZPrivilegeService, IKZFreContactGroupService,
-                        IKZFreContactDataService, IKZOuterAuthService,
-                        IKZOuterMsgBlockService, IKZShortcutService,
-                        IKZSpecialCareService, IKZSpecialCareSettingService,
-                        IKZContactInfoService, IKZDiscussService,
-                        IKZChatHistoryService, IKZContactCardService,
+    : public RefCounted<IKZPrivilegeService, IKZFreContactGroupService, IKZFreContactDataService,
+                        IKZOuterAuthService, IKZOuterMsgBlockService, IKZShortcutService,
+                        IKZSpecialCareService, IKZSpecialCareSettingService, IKZContactInfoService,
+                        IKZDiscussService, IKZChatHistoryService, IKZContactCardService,
                         IKZOuterContactService> {
  public:
-  explicit MemoryMenuServices(std::shared_ptr<ContactMenuData> data)
-      : data_(std::move(data)) {}
+  explicit MemoryMenuServices(std::shared_ptr<ContactMenuData> data) : data_(std::move(data)) {}
 
   HRESULT HavePrivilege(DWORD privilege, int* has) override {
     if (has == nullptr) return E_POINTER;
@@ -149,8 +146,7 @@ class MemoryMenuServices
   }
   HRESULT ShowContactCard(DWORD uin, int a, int b, int c, int d) override {
     NoteCall(L"ShowContactCard(" + Num(uin) + L", " + std::to_wstring(a) + L", " +
-             std::to_wstring(b) + L", " + std::to_wstring(c) + L", " + std::to_wstring(d) +
-             L")");
+             std::to_wstring(b) + L", " + std::to_wstring(c) + L", " + std::to_wstring(d) + L")");
     return S_OK;
   }
 
@@ -168,8 +164,8 @@ class MemoryMenuServices
     BYTE type = 0;
     key->GetDWord("dwKey", &uin);
     key->GetUInt8("cKeyType", &type);
-    NoteCall(std::wstring(add ? L"ShortcutAdd" : L"ShortcutRemove") + L"(dwKey=" +
-             Num(uin) + L", cKeyType=" + std::to_wstring(type) + L")");
+    NoteCall(std::wstring(add ? L"ShortcutAdd" : L"ShortcutRemove") + L"(dwKey=" + Num(uin) +
+             L", cKeyType=" + std::to_wstring(type) + L")");
     if (type == 1) {
       if (add) {
         data_->shortcut_present.insert(uin);
@@ -206,8 +202,7 @@ constexpr ServiceSlot kSlots[] = {
 
 }  // namespace
 
-HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData> data,
-                                 IUnknown** services) {
+HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData> data, IUnknown** services) {
   if (services == nullptr) return E_POINTER;
   *services = nullptr;
   if (!data) return E_INVALIDARG;

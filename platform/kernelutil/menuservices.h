@@ -146,16 +146,16 @@ namespace platform {
 
 // What the in-memory services answer. Read at every call.
 struct ContactMenuData {
-  std::set<DWORD> privileges;          // granted privilege numbers (550, ...)
-  std::set<DWORD> channel_privileges;  // channels (1)
-  bool groups_loaded = true;           // false: GetGroupList fails
+  std::set<DWORD> privileges;                              // granted privilege numbers (550, ...)
+  std::set<DWORD> channel_privileges;                      // channels (1)
+  bool groups_loaded = true;                               // false: GetGroupList fails
   std::vector<std::pair<DWORD, std::wstring>> fre_groups;  // number, name
-  std::vector<std::wstring> fre_entries;  // "str_typeid" values ("1_10002")
-  std::set<DWORD> invisible;   // "bInvisible" = 1
-  std::set<DWORD> prevented;   // "bPrevented" = 1
-  std::set<DWORD> no_block_setting;  // GetBlockSetting fails for these
-  std::set<DWORD> shortcut_allowed;  // state 1
-  std::set<DWORD> shortcut_present;  // state 2
+  std::vector<std::wstring> fre_entries;                   // "str_typeid" values ("1_10002")
+  std::set<DWORD> invisible;                               // "bInvisible" = 1
+  std::set<DWORD> prevented;                               // "bPrevented" = 1
+  std::set<DWORD> no_block_setting;                        // GetBlockSetting fails for these
+  std::set<DWORD> shortcut_allowed;                        // state 1
+  std::set<DWORD> shortcut_present;                        // state 2
   std::set<DWORD> special_care;
   std::map<DWORD, DWORD> account_kinds;  // outer contacts
   HRESULT chat_history_result = S_OK;    // answer of OpenChatHistory
@@ -186,8 +186,7 @@ KZ_PLATFORM_API HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData
                                                  IUnknown** services);
 // Registers `services` on `core` under the GUIDs whose bits are set in `mask`
 // and removes the registrations of the others. E_POINTER for null arguments.
-KZ_PLATFORM_API HRESULT RegisterMenuServices(IKZCoreHost* core, IUnknown* services,
-                                             unsigned mask);
+KZ_PLATFORM_API HRESULT RegisterMenuServices(IKZCoreHost* core, IUnknown* services, unsigned mask);
 
 }  // namespace platform
 

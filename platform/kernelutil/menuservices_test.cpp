@@ -51,7 +51,8 @@ TEST_F(MenuServicesTest, RegistersTheChosenServicesOnly) {
             S_OK);
   CKZComPtr<IKZShortcutService> shortcut;
   CKZComPtr<IKZPrivilegeService> privilege;
-  EXPECT_EQ(core()->GetService(IKZShortcutService::kIid, reinterpret_cast<void**>(&shortcut)), S_OK);
+  EXPECT_EQ(core()->GetService(IKZShortcutService::kIid, reinterpret_cast<void**>(&shortcut)),
+            S_OK);
   EXPECT_EQ(core()->GetService(IKZPrivilegeService::kIid, reinterpret_cast<void**>(&privilege)),
             E_FAIL);
   EXPECT_EQ(platform::RegisterMenuServices(nullptr, services_, 0), E_POINTER);

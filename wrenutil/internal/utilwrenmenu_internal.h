@@ -15,10 +15,9 @@
 namespace Util::UtilWRENMenu {
 
 // AddMenuItem with SetIcon right after SetName (also for a null icon).
-WRENUTIL_API HRESULT AddMenuItemWithIcon(IGFMenu* menu, const wchar_t* name,
-                                         const wchar_t* text, const wchar_t* icon, int enable,
-                                         enMenuMask mask, IKZData* data, int check,
-                                         IGFMenu* subMenu);
+WRENUTIL_API HRESULT AddMenuItemWithIcon(IGFMenu* menu, const wchar_t* name, const wchar_t* text,
+                                         const wchar_t* icon, int enable, enMenuMask mask,
+                                         IKZData* data, int check, IGFMenu* subMenu);
 
 // Builds the context bag of the contact-menu extension point: "cFrom" = 2,
 // "dwUin" for a single contact, and the selection sorted by ClassifyContact
@@ -60,8 +59,7 @@ class WRENUTIL_API CInternalMenuListener {
 namespace internal {
 
 inline constexpr wchar_t kSource[] = L"wrenutil\\utilwrenmenu";
-inline constexpr GUID kItemDataClass =
-    platform::MakeGuid("{2C3F29CA-F983-4897-A545-2221773BC5A6}");
+inline constexpr GUID kItemDataClass = platform::MakeGuid("{2C3F29CA-F983-4897-A545-2221773BC5A6}");
 
 // Assertion lines of this source.
 inline constexpr int kLineAddMenuItemArgs = 83;
@@ -73,8 +71,8 @@ inline constexpr int kLineAddMenuItem3NoItem = 147;
 inline constexpr int kLineAddMenuItem3Data = 158;
 inline constexpr int kLineAddMenuItem3SubMenu = 170;
 inline constexpr int kLineSeparatorArgs = 196;
-inline constexpr int kLineSendIMOne = 723;       // report scope, one contact
-inline constexpr int kLineSendIMMany = 773;      // report scope, a selection
+inline constexpr int kLineSendIMOne = 723;   // report scope, one contact
+inline constexpr int kLineSendIMMany = 773;  // report scope, a selection
 inline constexpr int kLineSendIMNull = 776;
 inline constexpr int kLineSendIMNone = 849;
 inline constexpr int kLineGeneralDiscuss = 859;

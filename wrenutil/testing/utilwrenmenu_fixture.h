@@ -36,24 +36,38 @@ inline constexpr DWORD kMember = 10002;
 inline constexpr DWORD kMember2 = 10003;
 inline constexpr DWORD kOuterSame = 2800000001;  // account kind 1
 inline constexpr DWORD kOuterLM = 2800000002;    // account kind 2
-inline constexpr GUID kBuddyPoint =
-    platform::MakeGuid("{C5B624FE-9778-45FB-9CFE-212FB603BA28}");
+inline constexpr GUID kBuddyPoint = platform::MakeGuid("{C5B624FE-9778-45FB-9CFE-212FB603BA28}");
 inline constexpr GUID kDeptPoint = platform::MakeGuid("{5E525CB3-DAD0-41AF-A2EF-95A40D4D9B2A}");
-inline constexpr GUID kReportPoint =
-    platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}");
+inline constexpr GUID kReportPoint = platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}");
 inline constexpr wchar_t kMenuSource[] = L"wrenutil\\utilwrenmenu";
 
 // Every text key of the menus; the fixture maps each to itself.
-inline const wchar_t* const kTextKeys[] = {
-    L"WREN_UserInfo", L"WREN_SendIM", L"WREN_MENU_CreateDisc", L"MENU_WREN_ID_OUTER_SET_AUTH",
-    L"MENU_WREN_OUTER_BLOCK_USER_MESSAGE", L"MENU_WREN_OUTER_SHOW_NOT_ONLINE_TO_THISUSER",
-    L"WREN_DelFromUserGroup", L"WREN_DelFromRecent", L"C2C_Avoidance_Menu_H",
-    L"WREN_Menu_Add_Shortcut", L"WREN_Menu_Del_Shortcut", L"SpecialCare", L"CancelSpecialCare",
-    L"MainPanel_Menu_ContactMgrList", L"CCAddrListPage_MyFrequentContact",
-    L"CCAddrListPage_MyFreContactAddGroup", L"CCAddrListPage_Add2FrequentContact",
-    L"FrequentRemoveFromGroup", L"Create_Discuss_Fail", L"WREN_Tip", L"CF_MESSAGE_TITLE",
-    L"CF_CREATEDISCUSS_FAIL", L"MENU_WREN_OUTER_ADD_NEW_GROUP", L"MENU_WREN_OUTER_ADD_NEW_BUDDY",
-    L"MENU_WREN_OUTER_RENAME_GROUP", L"MENU_WREN_OUTER_DEL_GROUP"};
+inline const wchar_t* const kTextKeys[] = {L"WREN_UserInfo",
+                                           L"WREN_SendIM",
+                                           L"WREN_MENU_CreateDisc",
+                                           L"MENU_WREN_ID_OUTER_SET_AUTH",
+                                           L"MENU_WREN_OUTER_BLOCK_USER_MESSAGE",
+                                           L"MENU_WREN_OUTER_SHOW_NOT_ONLINE_TO_THISUSER",
+                                           L"WREN_DelFromUserGroup",
+                                           L"WREN_DelFromRecent",
+                                           L"C2C_Avoidance_Menu_H",
+                                           L"WREN_Menu_Add_Shortcut",
+                                           L"WREN_Menu_Del_Shortcut",
+                                           L"SpecialCare",
+                                           L"CancelSpecialCare",
+                                           L"MainPanel_Menu_ContactMgrList",
+                                           L"CCAddrListPage_MyFrequentContact",
+                                           L"CCAddrListPage_MyFreContactAddGroup",
+                                           L"CCAddrListPage_Add2FrequentContact",
+                                           L"FrequentRemoveFromGroup",
+                                           L"Create_Discuss_Fail",
+                                           L"WREN_Tip",
+                                           L"CF_MESSAGE_TITLE",
+                                           L"CF_CREATEDISCUSS_FAIL",
+                                           L"MENU_WREN_OUTER_ADD_NEW_GROUP",
+                                           L"MENU_WREN_OUTER_ADD_NEW_BUDDY",
+                                           L"MENU_WREN_OUTER_RENAME_GROUP",
+                                           L"MENU_WREN_OUTER_DEL_GROUP"};
 
 // A menu whose CreateItem always fails.
 class NoItemMenu : public platform::RefCounted<IGFMenu> {
@@ -109,7 +123,6 @@ class MenuTest : public platform::testing::PlatformTest {
     PlatformTest::TearDown();
   }
 
-
  public:
   // Also for the arrange steps of table cases.
   using platform::testing::PlatformTest::core;
@@ -137,7 +150,6 @@ class MenuTest : public platform::testing::PlatformTest {
       return hr;
     });
   }
-
 
  protected:
   static CKZComPtr<IKZArray> Uins(std::initializer_list<DWORD> uins) {
