@@ -12,10 +12,7 @@
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "platform/common/kzjson.h"
-#if __has_include("wrenutil/tools.h")
 #include "wrenutil/tools.h"
-#define WRENUTIL_APP_HAVE_TOOLS 1
-#endif
 
 namespace wrenutil_app {
 namespace {
@@ -78,11 +75,7 @@ void RunCompare(const std::string& first, const std::string& second,
   if (!a) return;
   CKZComPtr<IKZData> b = LoadRecord(second, context);
   if (!b) return;
-#ifdef WRENUTIL_APP_HAVE_TOOLS
   int equal = Util::Tools::CompareKZData(a, b);
-#else
-  int equal = a->IsEqual(b) == S_OK ? 1 : 0;
-#endif
   *context.out << (equal ? "equal" : "not equal") << '\n';
   if (!equal) context.exit_code = kExitFailure;
 }

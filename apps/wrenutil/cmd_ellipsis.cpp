@@ -7,10 +7,7 @@
 #include "apps/wrenutil/commands.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzstring.h"
-#if __has_include("wrenutil/tools.h")
 #include "wrenutil/tools.h"
-#define WRENUTIL_APP_HAVE_TOOLS 1
-#endif
 
 namespace wrenutil_app {
 namespace {
@@ -24,20 +21,14 @@ struct EllipsisOptions {
 void RunEllipsis(const EllipsisOptions& options, AppContext& context) {
   CKZStringW text(kUtf8, options.text.data(),
                   static_cast<int>(options.text.size()));
-#ifdef WRENUTIL_APP_HAVE_TOOLS
   CKZStringW result;
   Util::Tools::StringBeginEllipsis(text, result, options.max);
   *context.out << Util::Convert::Utf8FromWS(result, result.GetLength()).str();
   if (options.show_length) {
     *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength()
-                 << " UTF-16 units)";
+                 << " units)";
   }
   *context.out << '\n';
-#else
-  (void)text;
-  context.Fail("ellipsis: Util::Tools is not part of this build",
-               kExitFailure);
-#endif
 }
 
 }  // namespace
