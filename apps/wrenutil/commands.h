@@ -23,6 +23,7 @@
   X(Bag)                         \
   X(Ellipsis)                    \
   X(Text)                        \
+  X(Koa)                         \
   X(Menu)                        \
   X(Click)
 
