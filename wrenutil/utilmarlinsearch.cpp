@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cwchar>
-#include <cwctype>
 #include <string>
 #include <string_view>
 
@@ -22,16 +21,39 @@ constexpr int kSpellMode = 5;  // MakeSpellCode: full lower-case spelling
 
 #define SEARCH_ASSERT_FALSE(line) WREN_ASSERT_AT(L"FALSE", kSource, (line))
 
-// Lower-cases one character as CKZStringW::MakeLower does.
+// Lower-cases one character as CKZStringW::MakeLower does. ASCII and the
+// caseless CJK block (radicals to Yi, U+2E80-U+A4CF) are answered here.
 inline wchar_t Lower(wchar_t ch) {
   if (ch < 0x80) {
     return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
   }
-  return static_cast<wchar_t>(std::towlower(static_cast<wint_t>(ch)));
+  if (ch >= 0x2E80 && ch <= 0xA4CF) return ch;
+  CKZStringW one(std::wstring(1, ch));
+  one.MakeLower();
+  return one.GetAt(0);
 }
 
-inline bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
+// Byte comparisons of short GBK texts, inline (the spelling scan makes
+// several per character).
+inline bool Equal(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+inline bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() &&
+         Equal(text.substr(0, prefix.size()), prefix);
+}
+
+inline bool Contains(std::string_view text, std::string_view part) {
+  if (part.size() > text.size()) return false;
+  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
+    if (Equal(text.substr(at, part.size()), part)) return true;
+  }
+  return false;
 }
 
 // Buffers reused across the matches of one call, so that the per-character
@@ -39,8 +61,8 @@ inline bool StartsWith(const std::string& text, const std::string& prefix) {
 struct Scratch {
   std::wstring lowered;
   CKZStringA key_gbk;
-  CKZStringA char_gbk;
-  CKZStringA spell;
+  CKZStringA spelled_key_gbk;
+  CKZStringW spelled_key;
   std::string initials;
   std::string spelled;
 };
@@ -94,7 +116,7 @@ int MatchText(Text content, std::wstring_view key, int spell_mode,
 
   Util::Convert::UnicodeToGBK(s.key_gbk, key.data(),
                               static_cast<int>(key.size()));
-  const std::string& key_a = s.key_gbk.str();
+  const std::string_view key_a = s.key_gbk.str();
   if (key_a.empty()) {
     SEARCH_ASSERT_FALSE(676);
     return 0;
@@ -104,23 +126,31 @@ int MatchText(Text content, std::wstring_view key, int spell_mode,
   std::string& spelled = s.spelled;
   initials.clear();
   spelled.clear();
-  const std::string& ch_a = s.char_gbk.str();
-  const std::string& spell = s.spell.str();
   int run_start = -1;
   int last_restart = -1;
   const int size = static_cast<int>(text.size());
   for (int i = 0; i < size; ++i) {
-    const wchar_t one[2] = {Lower(text[static_cast<std::size_t>(i)]), 0};
-    if (!Util::Convert::UnicodeToGBK(s.char_gbk, one, -1)) continue;
-    Util::Py::MakeSpellCode(s.char_gbk, kSpellMode, &s.spell);
-    if (spell.empty()) continue;
+    // The character's GBK form and its spelling, through the one-character
+    // forms of UnicodeToGBK and MakeSpellCode: a character without a reading
+    // is spelled as itself. U+0000 converts to nothing and is skipped.
+    const wchar_t lower = Lower(text[static_cast<std::size_t>(i)]);
+    char ch_bytes[2];
+    const int ch_size = platform::EncodeGbkChar(lower, ch_bytes);
+    if (ch_size == 0 || lower == 0) continue;
+    const std::string_view ch_a(ch_bytes, static_cast<std::size_t>(ch_size));
+    std::string_view spell;
+    if (ch_size == 2) {
+      spell = platform::SpellGbkChar(static_cast<unsigned char>(ch_bytes[0]),
+                                     static_cast<unsigned char>(ch_bytes[1]));
+    }
+    if (spell.empty()) spell = ch_a;
 
-    if (spell == ch_a) {
+    if (Equal(spell, ch_a)) {
       initials.clear();  // no spelling of its own: the initials restart
     } else {
       initials.push_back(spell[0]);
     }
-    if (key_a == initials) {
+    if (Equal(key_a, initials)) {
       position = i - static_cast<int>(initials.size()) + 1;
       length = static_cast<int>(initials.size());
       return 1;
@@ -137,7 +167,7 @@ int MatchText(Text content, std::wstring_view key, int spell_mode,
       length = i - run_start + 1;
       return 1;
     }
-    if (run_start != -1 && key_a.find(spelled) == std::string::npos) {
+    if (run_start != -1 && !Contains(key_a, spelled)) {
       // Start again at the run's first character, or, when the scan already
       // went back there once, at the character after it.
       int restart = last_restart >= run_start - 1 ? run_start : run_start - 1;
@@ -204,15 +234,13 @@ int MatchField(BYTE mask, const wchar_t* field_name, Text content,
   }
   if (runs == nullptr || runs->empty()) return 0;
   // Once more with the key spelled out: "张s" becomes "zhangs".
-  CKZStringA key_a;
-  Util::Convert::UnicodeToGBK(key_a, key.GetString(), key.GetLength());
-  CKZStringA spelled_a = Util::Py::MakeSpellCode(key_a, kSpellMode);
-  CKZStringW spelled_key;
-  if (!Util::Convert::GBKToUnicode(spelled_key, spelled_a.GetString(),
-                                   spelled_a.GetLength())) {
+  Util::Convert::UnicodeToGBK(s.key_gbk, key.GetString(), key.GetLength());
+  Util::Py::MakeSpellCode(s.key_gbk, kSpellMode, &s.spelled_key_gbk);
+  if (!Util::Convert::GBKToUnicode(s.spelled_key, s.spelled_key_gbk.GetString(),
+                                   s.spelled_key_gbk.GetLength())) {
     return 0;
   }
-  return MatchAndInsertText(field_name, content, spelled_key.str(), hits, 1,
+  return MatchAndInsertText(field_name, content, s.spelled_key.str(), hits, 1,
                             runs, record, s);
 }
 
