@@ -1,8 +1,6 @@
 // `wrenutil bag show FILE | --sample UIN [--json | --tree]`
 // `wrenutil bag compare A B`
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -21,18 +19,12 @@ namespace {
 // returns an empty pointer.
 CKZComPtr<IKZData> LoadRecord(const std::string& path, AppContext& context) {
   CKZComPtr<IKZData> data;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    context.Fail("cannot open " + path);
-    return data;
-  }
-  std::string text((std::istreambuf_iterator<char>(in)),
-                   std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    context.Fail("cannot read " + path);
-    return data;
-  }
+  std::string text;
   std::string error;
+  if (!ReadFile(path, &text, &error)) {
+    context.Fail(error);
+    return data;
+  }
   if (FAILED(platform::JsonToKZData(text, &data, &error))) {
     context.Fail(path + ": " + error);
     data = nullptr;

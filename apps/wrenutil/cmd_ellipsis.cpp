@@ -40,8 +40,9 @@ void RegisterEllipsisCommand(CLI::App& app, AppContext& context) {
       "Shorten a text at its beginning: \"...\" and the last MAX - 1 "
       "UTF-16 units when it is longer than MAX");
   cmd->add_option("text", options->text, "The text (UTF-8)")->required();
-  cmd->add_option("--max,-n", options->max, "Maximum length in UTF-16 units")
-      ->required();
+  cmd->add_option("--max,-n", options->max, "Maximum length in text units")
+      ->required()
+      ->check(CLI::NonNegativeNumber);
   cmd->add_flag("--lengths", options->show_length,
                 "Also print the lengths before and after");
   cmd->callback([options, &context] { RunEllipsis(*options, context); });

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 #include "platform/common/convert.h"
@@ -54,6 +54,30 @@ bool OptionalArray(IKZData* org, const char* name, IKZArray** out,
 
 }  // namespace
 
+bool ReadFile(const std::string& path, std::string* text, std::string* error) {
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    *error = "cannot read " + path + ": it is a directory";
+    return false;
+  }
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot open " + path;
+    return false;
+  }
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  if (in.bad() || contents.fail()) {
+    // An empty file also sets failbit on the copy; it is not a read error.
+    if (in.bad() || std::filesystem::file_size(path, ec) != 0) {
+      *error = "cannot read " + path;
+      return false;
+    }
+  }
+  *text = std::move(contents).str();
+  return true;
+}
+
 bool ParseIPv4(std::string_view text, DWORD* address) {
   DWORD value = 0;
   const char* p = text.data();
@@ -101,17 +125,8 @@ std::unique_ptr<Sample> Sample::Embedded(std::string* error) {
 
 std::unique_ptr<Sample> Sample::FromFile(const std::string& path,
                                          std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
-    return nullptr;
-  }
-  std::string text((std::istreambuf_iterator<char>(in)),
-                   std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    *error = "cannot read " + path;
-    return nullptr;
-  }
+  std::string text;
+  if (!ReadFile(path, &text, error)) return nullptr;
   std::unique_ptr<Sample> sample = Parse(text, error);
   if (!sample) *error = path + ": " + *error;
   return sample;

@@ -131,6 +131,11 @@ class Host {
   int log_sink_ = -1;
 };
 
+// Reads a whole file into *text. On failure (missing, a directory, a read
+// error) returns false and stores "cannot open PATH" or "cannot read PATH"
+// in *error.
+bool ReadFile(const std::string& path, std::string* text, std::string* error);
+
 // The dotted text of an IPv4 address in host order as a number; false when
 // the text is not four decimal parts of 0-255.
 bool ParseIPv4(std::string_view text, DWORD* address);

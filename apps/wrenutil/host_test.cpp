@@ -1,5 +1,7 @@
 #include "apps/wrenutil/host.h"
 
+#include <cstdio>
+#include <fstream>
 #include <set>
 #include <string>
 
@@ -161,6 +163,34 @@ TEST_F(SampleTest, EmbeddedSampleHoldsWhatTheDemosNeed) {
   }
   EXPECT_GE(lm_holders, 5);
   EXPECT_GE(two_phones, 5);
+}
+
+TEST(ReadFileTest, ReportsWhatWentWrong) {
+  const std::string dir = ::testing::TempDir();
+  const std::string empty = dir + "/wrenutil_read_empty.json";
+  const std::string full = dir + "/wrenutil_read_full.json";
+  std::ofstream(empty).close();
+  std::ofstream(full) << "{\"a\": 1}";
+  struct Case {
+    std::string path;
+    bool ok;
+    std::string text_or_error;
+  };
+  const Case kCases[] = {
+      {full, true, "{\"a\": 1}"},
+      {empty, true, ""},
+      {"/nonexistent/x.json", false, "cannot open /nonexistent/x.json"},
+      {dir, false, "cannot read " + dir + ": it is a directory"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.path);
+    std::string text = "unchanged";
+    std::string error;
+    EXPECT_EQ(ReadFile(c.path, &text, &error), c.ok);
+    EXPECT_EQ(c.ok ? text : error, c.text_or_error);
+  }
+  std::remove(empty.c_str());
+  std::remove(full.c_str());
 }
 
 TEST(ParseIPv4Test, AcceptsOnlyFourDecimalBytes) {
