@@ -22,6 +22,7 @@
   X(Sample)                      \
   X(Bag)                         \
   X(Ellipsis)                    \
+  X(Search)                      \
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
