@@ -78,8 +78,7 @@ const CKZComPtr<IKZData>& Tree() {
 }
 
 const std::shared_ptr<KOA::TData>& KoaTree() {
-  static const std::shared_ptr<KOA::TData> root =
-      KOADataUtil::Data::KZDataToTData(Tree(), nullptr);
+  static const std::shared_ptr<KOA::TData> root = KOADataUtil::Data::KZDataToTData(Tree(), nullptr);
   return root;
 }
 
@@ -119,14 +118,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration) {
-        times_[run.run_name.function_name] = run.GetAdjustedRealTime();
+        times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
       }
     }
   }
   void PrintRatios() const {
     auto base = times_.find("BM_BagDeepCopy");
     if (base == times_.end() || base->second <= 0) return;
-    std::printf("\nRatio to the bag deep copy (%d records x 20 fields):\n", kRecords);
+    std::printf("\nCPU time as a ratio to the bag deep copy (%d records x 20 fields):\n", kRecords);
     for (const auto& [name, time] : times_) {
       std::printf("  %-16s %6.2fx\n", name.c_str(), time / base->second);
     }

@@ -32,9 +32,8 @@ class Recipe {
     return v;
   }
   std::string Name() {
-    static constexpr const char* kNames[] = {"a", "b", "c", "dwUin", "str_name",
-                                             "BoolU64ToDWord", "DWordToU64", "x y",
-                                             "", "n9"};
+    static constexpr const char* kNames[] = {
+        "a", "b", "c", "dwUin", "str_name", "BoolU64ToDWord", "DWordToU64", "x y", "", "n9"};
     return kNames[Below(10)];
   }
   // UTF-8 bytes, valid or not, zero bytes included.
@@ -46,7 +45,7 @@ class Recipe {
   // Wide text of Unicode scalar values.
   std::wstring Wide() {
     static constexpr wchar_t kUnits[] = {L'a', L'\u00e9', L'\u5f20', L'\U0001F600',
-                                         L'"', L' ', L'\uFFFD', L'z'};
+                                         L'"', L' ',      L'\uFFFD', L'z'};
     std::wstring s(Below(6), L'a');
     for (wchar_t& c : s) c = kUnits[Below(8)];
     return s;
@@ -68,17 +67,39 @@ void FillBag(Recipe& r, IKZData* d, int depth) {
     const std::string name = r.Name();
     const char* n = name.c_str();
     switch (r.Below(depth < kMaxDepth ? 15 : 12)) {
-      case 0: d->SetBool(n, static_cast<int>(r.Below(3))); break;
-      case 1: d->SetUInt8(n, r.Byte()); break;
-      case 2: d->SetInt8(n, static_cast<std::int8_t>(r.Byte())); break;
-      case 3: d->SetUInt16(n, static_cast<std::uint16_t>(r.Bits(2))); break;
-      case 4: d->SetInt16(n, static_cast<std::int16_t>(r.Bits(2))); break;
-      case 5: d->SetDWord(n, static_cast<DWORD>(r.Bits(4))); break;
-      case 6: d->SetInt32(n, static_cast<std::int32_t>(r.Bits(4))); break;
-      case 7: d->SetUInt64(n, r.Bits(8)); break;
-      case 8: d->SetInt64(n, static_cast<std::int64_t>(r.Bits(8))); break;
-      case 9: d->SetDouble(n, r.Real()); break;
-      case 10: d->SetStr(n, r.Wide().c_str()); break;
+      case 0:
+        d->SetBool(n, static_cast<int>(r.Below(3)));
+        break;
+      case 1:
+        d->SetUInt8(n, r.Byte());
+        break;
+      case 2:
+        d->SetInt8(n, static_cast<std::int8_t>(r.Byte()));
+        break;
+      case 3:
+        d->SetUInt16(n, static_cast<std::uint16_t>(r.Bits(2)));
+        break;
+      case 4:
+        d->SetInt16(n, static_cast<std::int16_t>(r.Bits(2)));
+        break;
+      case 5:
+        d->SetDWord(n, static_cast<DWORD>(r.Bits(4)));
+        break;
+      case 6:
+        d->SetInt32(n, static_cast<std::int32_t>(r.Bits(4)));
+        break;
+      case 7:
+        d->SetUInt64(n, r.Bits(8));
+        break;
+      case 8:
+        d->SetInt64(n, static_cast<std::int64_t>(r.Bits(8)));
+        break;
+      case 9:
+        d->SetDouble(n, r.Real());
+        break;
+      case 10:
+        d->SetStr(n, r.Wide().c_str());
+        break;
       case 11: {
         CKZComPtr<IKZBuffer> b;
         Util::Data::CreateKZBuffer(&b);
@@ -118,17 +139,39 @@ void FillBagArray(Recipe& r, IKZArray* a, int depth) {
   for (std::uint32_t i = 0; i < count; ++i) {
     if (r.Below(4) == 0) kind = r.Below(kinds);  // now and then a mixed array
     switch (kind) {
-      case 0: a->AddBool(static_cast<int>(r.Below(3))); break;
-      case 1: a->AddUInt8(r.Byte()); break;
-      case 2: a->AddInt8(static_cast<std::int8_t>(r.Byte())); break;
-      case 3: a->AddUInt16(static_cast<std::uint16_t>(r.Bits(2))); break;
-      case 4: a->AddInt16(static_cast<std::int16_t>(r.Bits(2))); break;
-      case 5: a->AddDWord(static_cast<DWORD>(r.Bits(4))); break;
-      case 6: a->AddInt32(static_cast<std::int32_t>(r.Bits(4))); break;
-      case 7: a->AddUInt64(r.Bits(8)); break;
-      case 8: a->AddInt64(static_cast<std::int64_t>(r.Bits(8))); break;
-      case 9: a->AddDouble(r.Real()); break;
-      case 10: a->AddStr(r.Wide().c_str()); break;
+      case 0:
+        a->AddBool(static_cast<int>(r.Below(3)));
+        break;
+      case 1:
+        a->AddUInt8(r.Byte());
+        break;
+      case 2:
+        a->AddInt8(static_cast<std::int8_t>(r.Byte()));
+        break;
+      case 3:
+        a->AddUInt16(static_cast<std::uint16_t>(r.Bits(2)));
+        break;
+      case 4:
+        a->AddInt16(static_cast<std::int16_t>(r.Bits(2)));
+        break;
+      case 5:
+        a->AddDWord(static_cast<DWORD>(r.Bits(4)));
+        break;
+      case 6:
+        a->AddInt32(static_cast<std::int32_t>(r.Bits(4)));
+        break;
+      case 7:
+        a->AddUInt64(r.Bits(8));
+        break;
+      case 8:
+        a->AddInt64(static_cast<std::int64_t>(r.Bits(8)));
+        break;
+      case 9:
+        a->AddDouble(r.Real());
+        break;
+      case 10:
+        a->AddStr(r.Wide().c_str());
+        break;
       case 11: {
         CKZComPtr<IKZBuffer> b;
         Util::Data::CreateKZBuffer(&b);
@@ -163,29 +206,65 @@ std::shared_ptr<KOA::TData> MakeKoaData(Recipe& r, int depth) {
   for (std::uint32_t i = 0; i < fields; ++i) {
     const std::string n = r.Name();
     switch (r.Below(depth < kMaxDepth ? 20 : 17)) {
-      case 0: d->SetInt8(n, static_cast<std::int8_t>(r.Byte())); break;
-      case 1: d->SetUInt8(n, r.Byte()); break;
-      case 2: d->SetInt16(n, static_cast<std::int16_t>(r.Bits(2))); break;
-      case 3: d->SetUInt16(n, static_cast<std::uint16_t>(r.Bits(2))); break;
-      case 4: d->SetInt32(n, static_cast<std::int32_t>(r.Bits(4))); break;
-      case 5: d->SetUInt32(n, static_cast<std::uint32_t>(r.Bits(4))); break;
-      case 6: d->SetInt64(n, static_cast<std::int64_t>(r.Bits(8))); break;
-      case 7: d->SetUInt64(n, r.Bits(8)); break;
-      case 8: d->SetFloat(n, static_cast<float>(r.Real())); break;
-      case 9: d->SetDouble(n, r.Real()); break;
-      case 10: d->SetString(n, r.Bytes()); break;
-      case 11: d->SetWString(n, r.Wide()); break;
+      case 0:
+        d->SetInt8(n, static_cast<std::int8_t>(r.Byte()));
+        break;
+      case 1:
+        d->SetUInt8(n, r.Byte());
+        break;
+      case 2:
+        d->SetInt16(n, static_cast<std::int16_t>(r.Bits(2)));
+        break;
+      case 3:
+        d->SetUInt16(n, static_cast<std::uint16_t>(r.Bits(2)));
+        break;
+      case 4:
+        d->SetInt32(n, static_cast<std::int32_t>(r.Bits(4)));
+        break;
+      case 5:
+        d->SetUInt32(n, static_cast<std::uint32_t>(r.Bits(4)));
+        break;
+      case 6:
+        d->SetInt64(n, static_cast<std::int64_t>(r.Bits(8)));
+        break;
+      case 7:
+        d->SetUInt64(n, r.Bits(8));
+        break;
+      case 8:
+        d->SetFloat(n, static_cast<float>(r.Real()));
+        break;
+      case 9:
+        d->SetDouble(n, r.Real());
+        break;
+      case 10:
+        d->SetString(n, r.Bytes());
+        break;
+      case 11:
+        d->SetWString(n, r.Wide());
+        break;
       case 12: {
         const std::string bytes = r.Bytes();
         d->SetBuffer(n, KOA::TBuffer(bytes.data(), static_cast<unsigned int>(bytes.size())));
         break;
       }
-      case 13: d->SetDateTime(n, KOA::TDateTime{static_cast<std::int64_t>(r.Bits(8))}); break;
-      case 14: d->SetGuid(n, KOA::TGuid{}); break;
-      case 15: d->SetNull(n); break;
-      case 16: d->SetBool(n, r.Below(2) == 1); break;
-      case 17: d->SetData(n, r.Below(4) == 0 ? nullptr : MakeKoaData(r, depth + 1)); break;
-      default: d->SetArray(n, r.Below(4) == 0 ? nullptr : MakeKoaArray(r, depth + 1)); break;
+      case 13:
+        d->SetDateTime(n, KOA::TDateTime{static_cast<std::int64_t>(r.Bits(8))});
+        break;
+      case 14:
+        d->SetGuid(n, KOA::TGuid{});
+        break;
+      case 15:
+        d->SetNull(n);
+        break;
+      case 16:
+        d->SetBool(n, r.Below(2) == 1);
+        break;
+      case 17:
+        d->SetData(n, r.Below(4) == 0 ? nullptr : MakeKoaData(r, depth + 1));
+        break;
+      default:
+        d->SetArray(n, r.Below(4) == 0 ? nullptr : MakeKoaArray(r, depth + 1));
+        break;
     }
   }
   return d;
@@ -199,29 +278,65 @@ std::shared_ptr<KOA::TArray> MakeKoaArray(Recipe& r, int depth) {
   for (std::uint32_t i = 0; i < count; ++i) {
     if (r.Below(4) == 0) kind = r.Below(kinds);
     switch (kind) {
-      case 0: a->AddInt8(static_cast<std::int8_t>(r.Byte())); break;
-      case 1: a->AddUInt8(r.Byte()); break;
-      case 2: a->AddInt16(static_cast<std::int16_t>(r.Bits(2))); break;
-      case 3: a->AddUInt16(static_cast<std::uint16_t>(r.Bits(2))); break;
-      case 4: a->AddInt32(static_cast<std::int32_t>(r.Bits(4))); break;
-      case 5: a->AddUInt32(static_cast<std::uint32_t>(r.Bits(4))); break;
-      case 6: a->AddInt64(static_cast<std::int64_t>(r.Bits(8))); break;
-      case 7: a->AddUInt64(r.Bits(8)); break;
-      case 8: a->AddFloat(static_cast<float>(r.Real())); break;
-      case 9: a->AddDouble(r.Real()); break;
-      case 10: a->AddString(r.Bytes()); break;
-      case 11: a->AddWString(r.Wide()); break;
+      case 0:
+        a->AddInt8(static_cast<std::int8_t>(r.Byte()));
+        break;
+      case 1:
+        a->AddUInt8(r.Byte());
+        break;
+      case 2:
+        a->AddInt16(static_cast<std::int16_t>(r.Bits(2)));
+        break;
+      case 3:
+        a->AddUInt16(static_cast<std::uint16_t>(r.Bits(2)));
+        break;
+      case 4:
+        a->AddInt32(static_cast<std::int32_t>(r.Bits(4)));
+        break;
+      case 5:
+        a->AddUInt32(static_cast<std::uint32_t>(r.Bits(4)));
+        break;
+      case 6:
+        a->AddInt64(static_cast<std::int64_t>(r.Bits(8)));
+        break;
+      case 7:
+        a->AddUInt64(r.Bits(8));
+        break;
+      case 8:
+        a->AddFloat(static_cast<float>(r.Real()));
+        break;
+      case 9:
+        a->AddDouble(r.Real());
+        break;
+      case 10:
+        a->AddString(r.Bytes());
+        break;
+      case 11:
+        a->AddWString(r.Wide());
+        break;
       case 12: {
         const std::string bytes = r.Bytes();
         a->AddBuffer(KOA::TBuffer(bytes.data(), static_cast<unsigned int>(bytes.size())));
         break;
       }
-      case 13: a->AddDateTime(KOA::TDateTime{1}); break;
-      case 14: a->AddNull(); break;
-      case 15: a->AddBool(r.Below(2) == 1); break;
-      case 16: a->AddGuid(KOA::TGuid{}); break;
-      case 17: a->AddData(r.Below(4) == 0 ? nullptr : MakeKoaData(r, depth + 1)); break;
-      default: a->AddArray(r.Below(4) == 0 ? nullptr : MakeKoaArray(r, depth + 1)); break;
+      case 13:
+        a->AddDateTime(KOA::TDateTime{1});
+        break;
+      case 14:
+        a->AddNull();
+        break;
+      case 15:
+        a->AddBool(r.Below(2) == 1);
+        break;
+      case 16:
+        a->AddGuid(KOA::TGuid{});
+        break;
+      case 17:
+        a->AddData(r.Below(4) == 0 ? nullptr : MakeKoaData(r, depth + 1));
+        break;
+      default:
+        a->AddArray(r.Below(4) == 0 ? nullptr : MakeKoaArray(r, depth + 1));
+        break;
     }
   }
   return a;

@@ -88,8 +88,7 @@ void PrintKinds(std::ostream& out, KOA::TArray& array) {
   }
 }
 
-void RunRecord(IKZData* input, const std::shared_ptr<KOA::TData>& options,
-               AppContext& context) {
+void RunRecord(IKZData* input, const std::shared_ptr<KOA::TData>& options, AppContext& context) {
   std::ostream& out = *context.out;
   std::shared_ptr<KOA::TData> koa = KOADataUtil::Data::KZDataToTData(input, options);
   out << "KOA record:\n  " << KOA::DumpTData(koa) << "\n\nKOA field kinds:\n";
@@ -100,12 +99,10 @@ void RunRecord(IKZData* input, const std::shared_ptr<KOA::TData>& options,
     return;
   }
   out << "\nBack as a bag:\n" << platform::KZDataToJson(*back, 2) << "\n\n";
-  out << "equal to the input: " << ((*back)->IsEqual(input) == S_OK ? "yes" : "no")
-      << '\n';
+  out << "equal to the input: " << ((*back)->IsEqual(input) == S_OK ? "yes" : "no") << '\n';
 }
 
-void RunArray(IKZArray* input, const std::shared_ptr<KOA::TData>& options,
-              AppContext& context) {
+void RunArray(IKZArray* input, const std::shared_ptr<KOA::TData>& options, AppContext& context) {
   std::ostream& out = *context.out;
   std::optional<std::shared_ptr<KOA::TArray>> koa =
       KOADataUtil::Array::KZArrayToTArray(input, options);
@@ -115,16 +112,14 @@ void RunArray(IKZArray* input, const std::shared_ptr<KOA::TData>& options,
   }
   out << "KOA array:\n  " << KOA::DumpTArray(*koa) << "\n\nKOA element kinds:\n";
   PrintKinds(out, **koa);
-  std::optional<CKZComPtr<IKZArray>> back =
-      KOADataUtil::Array::TArrayToKZArray(*koa, options);
+  std::optional<CKZComPtr<IKZArray>> back = KOADataUtil::Array::TArrayToKZArray(*koa, options);
   if (!back.has_value()) {
     out << "\nBack as a bag array: none (an empty array or one of a kind that is "
            "not converted)\n";
     return;
   }
   out << "\nBack as a bag array:\n" << platform::KZArrayToJson(*back, 2) << "\n\n";
-  out << "equal to the input: " << ((*back)->IsEqual(input) == S_OK ? "yes" : "no")
-      << '\n';
+  out << "equal to the input: " << ((*back)->IsEqual(input) == S_OK ? "yes" : "no") << '\n';
 }
 
 void Run(const KoaOptions& o, AppContext& context) {
@@ -133,8 +128,8 @@ void Run(const KoaOptions& o, AppContext& context) {
   if (o.sample_uin) {
     CKZComPtr<IKZData> data = context.host->sample().FindContact(*o.sample_uin);
     if (!data) {
-      context.Fail("no member or outer contact has the number " +
-                   std::to_string(*o.sample_uin) + " (wrenutil sample lists them)");
+      context.Fail("no member or outer contact has the number " + std::to_string(*o.sample_uin) +
+                   " (wrenutil sample lists them)");
       return;
     }
     RunRecord(data, options, context);
@@ -164,17 +159,17 @@ void Run(const KoaOptions& o, AppContext& context) {
 
 void RegisterKoaCommand(CLI::App& app, AppContext& context) {
   auto options = std::make_shared<KoaOptions>();
-  CLI::App* koa = app.add_subcommand(
-      "koa",
-      "Convert a record or array into a KOA record or array and back; print the "
-      "KOA kinds and the bag that came back");
-  CLI::Option* file = koa->add_option(
-      "file", options->file,
-      "JSON file holding one record (an object) or one array (typed JSON: "
-      "{\"uint64_account\": {\"@u64\": 7}})");
-  CLI::Option* sample = koa->add_option(
-      "--sample", options->sample_uin,
-      "Use the sample organisation's record of this contact number instead");
+  CLI::App* koa =
+      app.add_subcommand("koa",
+                         "Convert a record or array into a KOA record or array and back; print the "
+                         "KOA kinds and the bag that came back");
+  CLI::Option* file =
+      koa->add_option("file", options->file,
+                      "JSON file holding one record (an object) or one array (typed JSON: "
+                      "{\"uint64_account\": {\"@u64\": 7}})");
+  CLI::Option* sample =
+      koa->add_option("--sample", options->sample_uin,
+                      "Use the sample organisation's record of this contact number instead");
   file->excludes(sample);
   sample->excludes(file);
   koa->add_flag("--bool-u64-to-dword", options->bool_u64_to_dword,

@@ -14,8 +14,7 @@ namespace KOA {
 // ---------------------------------------------------------------------------
 // TBuffer
 
-TBuffer::TBuffer(void* data, unsigned int size)
-    : TBuffer(static_cast<const void*>(data), size) {}
+TBuffer::TBuffer(void* data, unsigned int size) : TBuffer(static_cast<const void*>(data), size) {}
 
 TBuffer::TBuffer(const void* data, unsigned int size) {
   if (data == nullptr || size == 0) return;
@@ -112,7 +111,7 @@ class DataImpl final : public TData {
  public:
   explicit DataImpl(unsigned int capacity) {
     // The hint is trusted only up to a sane size.
-    fields_.reserve(std::min<unsigned int>(capacity, 1024));
+    fields_.reserve(std::min<unsigned int>(capacity, kMaxReservedFields));
   }
 
   void SetInt8(const std::string& n, std::int8_t v) override { Put(n, v); }
@@ -122,21 +121,15 @@ class DataImpl final : public TData {
   void SetInt16(const std::string& n, std::int16_t v) override { Put(n, v); }
   std::int16_t GetInt16(const std::string& n) override { return Read<kTypeInt16>(Find(n)); }
   void SetUInt16(const std::string& n, std::uint16_t v) override { Put(n, v); }
-  std::uint16_t GetUInt16(const std::string& n) override {
-    return Read<kTypeUInt16>(Find(n));
-  }
+  std::uint16_t GetUInt16(const std::string& n) override { return Read<kTypeUInt16>(Find(n)); }
   void SetInt32(const std::string& n, std::int32_t v) override { Put(n, v); }
   std::int32_t GetInt32(const std::string& n) override { return Read<kTypeInt32>(Find(n)); }
   void SetUInt32(const std::string& n, std::uint32_t v) override { Put(n, v); }
-  std::uint32_t GetUInt32(const std::string& n) override {
-    return Read<kTypeUInt32>(Find(n));
-  }
+  std::uint32_t GetUInt32(const std::string& n) override { return Read<kTypeUInt32>(Find(n)); }
   void SetInt64(const std::string& n, std::int64_t v) override { Put(n, v); }
   std::int64_t GetInt64(const std::string& n) override { return Read<kTypeInt64>(Find(n)); }
   void SetUInt64(const std::string& n, std::uint64_t v) override { Put(n, v); }
-  std::uint64_t GetUInt64(const std::string& n) override {
-    return Read<kTypeUInt64>(Find(n));
-  }
+  std::uint64_t GetUInt64(const std::string& n) override { return Read<kTypeUInt64>(Find(n)); }
   void SetFloat(const std::string& n, float v) override { Put(n, v); }
   float GetFloat(const std::string& n) override { return Read<kTypeFloat>(Find(n)); }
   void SetDouble(const std::string& n, double v) override { Put(n, v); }
@@ -144,9 +137,7 @@ class DataImpl final : public TData {
   void SetWString(const std::string& n, const std::wstring& v) override {
     Put(n, Value(std::in_place_index<kTypeWString>, v));
   }
-  std::wstring GetWString(const std::string& n) override {
-    return Read<kTypeWString>(Find(n));
-  }
+  std::wstring GetWString(const std::string& n) override { return Read<kTypeWString>(Find(n)); }
   void SetString(const std::string& n, const char* v) override {
     Put(n, Value(std::in_place_index<kTypeString>, v ? v : ""));
   }
@@ -166,9 +157,7 @@ class DataImpl final : public TData {
     if (Reaches(v.get(), this)) return;
     Put(n, Value(std::in_place_index<kTypeData>, std::move(v)));
   }
-  std::shared_ptr<TData> GetData(const std::string& n) override {
-    return Read<kTypeData>(Find(n));
-  }
+  std::shared_ptr<TData> GetData(const std::string& n) override { return Read<kTypeData>(Find(n)); }
   void SetBool(const std::string& n, bool v) override { Put(n, v); }
   bool GetBool(const std::string& n) override { return Read<kTypeBool>(Find(n)); }
   unsigned int GetType(const std::string& n) override {
@@ -178,9 +167,7 @@ class DataImpl final : public TData {
   std::shared_ptr<TArray> GetFieldNames() override;
 
   void SetDateTime(const std::string& n, TDateTime v) override { Put(n, v); }
-  TDateTime GetDateTime(const std::string& n) override {
-    return Read<kTypeDateTime>(Find(n));
-  }
+  TDateTime GetDateTime(const std::string& n) override { return Read<kTypeDateTime>(Find(n)); }
   void SetGuid(const std::string& n, const TGuid& v) override { Put(n, v); }
   TGuid GetGuid(const std::string& n) override { return Read<kTypeGuid>(Find(n)); }
   void SetNull(const std::string& n) override { Put(n, NullValue{}); }
@@ -189,9 +176,7 @@ class DataImpl final : public TData {
   }
   bool HasField(const std::string& n) override { return Find(n) != nullptr; }
   bool RemoveField(const std::string& n) override;
-  unsigned int GetFieldCount() override {
-    return static_cast<unsigned int>(fields_.size());
-  }
+  unsigned int GetFieldCount() override { return static_cast<unsigned int>(fields_.size()); }
 
   // For the cycle check.
   bool ReachesValue(const void* target) const {
@@ -204,7 +189,9 @@ class DataImpl final : public TData {
  private:
   // Records up to this many fields are searched linearly; larger ones keep an
   // index by name.
-  static constexpr std::size_t kIndexFrom = 16;
+  static constexpr std::size_t kIndexFrom = 32;
+  // Room made up front at most; a record grows past it as needed.
+  static constexpr unsigned int kMaxReservedFields = 16;
 
   void Put(const std::string& name, Value value) {
     if (Value* v = Find(name)) {
@@ -284,16 +271,12 @@ class ArrayImpl final : public TArray {
     if (Reaches(v.get(), this)) return;
     Push(Value(std::in_place_index<kTypeArray>, std::move(v)));
   }
-  std::shared_ptr<TArray> GetArray(unsigned int i) override {
-    return Read<kTypeArray>(At(i));
-  }
+  std::shared_ptr<TArray> GetArray(unsigned int i) override { return Read<kTypeArray>(At(i)); }
   void AddData(std::shared_ptr<TData> v) override {
     if (Reaches(v.get(), this)) return;
     Push(Value(std::in_place_index<kTypeData>, std::move(v)));
   }
-  std::shared_ptr<TData> GetData(unsigned int i) override {
-    return Read<kTypeData>(At(i));
-  }
+  std::shared_ptr<TData> GetData(unsigned int i) override { return Read<kTypeData>(At(i)); }
   void AddBool(bool v) override { Push(v); }
   bool GetBool(unsigned int i) override { return Read<kTypeBool>(At(i)); }
   unsigned int GetCount() override { return static_cast<unsigned int>(items_.size()); }
@@ -326,9 +309,7 @@ class ArrayImpl final : public TArray {
     }
     items_.push_back(std::move(v));
   }
-  const Value* At(unsigned int i) const {
-    return i < items_.size() ? &items_[i] : nullptr;
-  }
+  const Value* At(unsigned int i) const { return i < items_.size() ? &items_[i] : nullptr; }
 
   LiveCounter live_;
   unsigned int kind_;
@@ -350,8 +331,7 @@ bool Reaches(const TData* root, const void* target) {
 }
 
 std::shared_ptr<TArray> DataImpl::GetFieldNames() {
-  auto names = std::make_shared<ArrayImpl>(static_cast<unsigned int>(fields_.size()),
-                                           kTypeString);
+  auto names = std::make_shared<ArrayImpl>(static_cast<unsigned int>(fields_.size()), kTypeString);
   for (const auto& f : fields_) names->AddString(f.first);
   return names;
 }

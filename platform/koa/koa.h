@@ -43,7 +43,8 @@
 //   value for such an element. The list of field names from
 //   `GetFieldNames` always reports kind 11, even when empty.
 // - The argument of `CreateTData` and `CreateTArray` is a capacity hint
-//   (fields, elements); it never limits the size.
+//   (fields, elements); it never limits the size. A record makes room for at
+//   most 16 fields up front, an array for at most 65536 elements.
 // - Nothing throws except for memory exhaustion (std::bad_alloc).
 // - Objects are not locked: one object must not be changed by one thread
 //   while another uses it. Distinct objects are independent.

@@ -6,10 +6,9 @@
 namespace KOA {
 namespace {
 
-constexpr const char* kKindNames[] = {
-    "?",     "i8",    "u8",   "i16",  "u16",      "i32",  "u32",
-    "i64",   "u64",   "float", "double", "str",   "wstr", "buf",
-    "array", "data",  "datetime", "guid", "null", "bool"};
+constexpr const char* kKindNames[] = {"?",     "i8",   "u8",       "i16",    "u16",  "i32",  "u32",
+                                      "i64",   "u64",  "float",    "double", "str",  "wstr", "buf",
+                                      "array", "data", "datetime", "guid",   "null", "bool"};
 
 void AppendHex(std::string& out, unsigned int byte) {
   static constexpr char kDigits[] = "0123456789abcdef";
@@ -73,18 +72,54 @@ template <class Source, class Key>
 void AppendValue(std::string& out, Source& src, Key key, unsigned int kind) {
   out += KindName(kind);
   switch (kind) {
-    case kTypeInt8: out += ' '; AppendNumber(out, static_cast<int>(src.GetInt8(key))); return;
-    case kTypeUInt8: out += ' '; AppendNumber(out, static_cast<unsigned>(src.GetUInt8(key))); return;
-    case kTypeInt16: out += ' '; AppendNumber(out, src.GetInt16(key)); return;
-    case kTypeUInt16: out += ' '; AppendNumber(out, src.GetUInt16(key)); return;
-    case kTypeInt32: out += ' '; AppendNumber(out, src.GetInt32(key)); return;
-    case kTypeUInt32: out += ' '; AppendNumber(out, src.GetUInt32(key)); return;
-    case kTypeInt64: out += ' '; AppendNumber(out, src.GetInt64(key)); return;
-    case kTypeUInt64: out += ' '; AppendNumber(out, src.GetUInt64(key)); return;
-    case kTypeFloat: out += ' '; AppendNumber(out, src.GetFloat(key)); return;
-    case kTypeDouble: out += ' '; AppendNumber(out, src.GetDouble(key)); return;
-    case kTypeString: out += ' '; AppendQuoted(out, src.GetString(key)); return;
-    case kTypeWString: out += ' '; AppendQuoted(out, ToUtf8(src.GetWString(key))); return;
+    case kTypeInt8:
+      out += ' ';
+      AppendNumber(out, static_cast<int>(src.GetInt8(key)));
+      return;
+    case kTypeUInt8:
+      out += ' ';
+      AppendNumber(out, static_cast<unsigned>(src.GetUInt8(key)));
+      return;
+    case kTypeInt16:
+      out += ' ';
+      AppendNumber(out, src.GetInt16(key));
+      return;
+    case kTypeUInt16:
+      out += ' ';
+      AppendNumber(out, src.GetUInt16(key));
+      return;
+    case kTypeInt32:
+      out += ' ';
+      AppendNumber(out, src.GetInt32(key));
+      return;
+    case kTypeUInt32:
+      out += ' ';
+      AppendNumber(out, src.GetUInt32(key));
+      return;
+    case kTypeInt64:
+      out += ' ';
+      AppendNumber(out, src.GetInt64(key));
+      return;
+    case kTypeUInt64:
+      out += ' ';
+      AppendNumber(out, src.GetUInt64(key));
+      return;
+    case kTypeFloat:
+      out += ' ';
+      AppendNumber(out, src.GetFloat(key));
+      return;
+    case kTypeDouble:
+      out += ' ';
+      AppendNumber(out, src.GetDouble(key));
+      return;
+    case kTypeString:
+      out += ' ';
+      AppendQuoted(out, src.GetString(key));
+      return;
+    case kTypeWString:
+      out += ' ';
+      AppendQuoted(out, ToUtf8(src.GetWString(key)));
+      return;
     case kTypeBuffer: {
       out += ' ';
       TBuffer b = src.GetBuffer(key);
@@ -96,15 +131,24 @@ void AppendValue(std::string& out, Source& src, Key key, unsigned int kind) {
       AppendArray(out, src.GetArray(key));
       return;
     }
-    case kTypeData: out += ' '; AppendData(out, src.GetData(key)); return;
-    case kTypeDateTime: out += ' '; AppendNumber(out, src.GetDateTime(key).unix_ms); return;
+    case kTypeData:
+      out += ' ';
+      AppendData(out, src.GetData(key));
+      return;
+    case kTypeDateTime:
+      out += ' ';
+      AppendNumber(out, src.GetDateTime(key).unix_ms);
+      return;
     case kTypeGuid: {
       out += ' ';
       for (std::uint8_t byte : src.GetGuid(key).bytes) AppendHex(out, byte);
       return;
     }
-    case kTypeBool: out += src.GetBool(key) ? " true" : " false"; return;
-    case kTypeNull: return;
+    case kTypeBool:
+      out += src.GetBool(key) ? " true" : " false";
+      return;
+    case kTypeNull:
+      return;
     default:
       AppendNumber(out, kind);
       return;

@@ -26,8 +26,7 @@ constexpr char kDWordToU64[] = "DWordToU64";
 // errno as it found it, so that a later line reports the caller's error.
 void Log(int line, const wchar_t* function, const wchar_t* format, int argument) {
   const int saved = errno;
-  wrenutil::internal::WrenLog(kSource, line, function, kLogLevel, kModule, format,
-                              argument);
+  wrenutil::internal::WrenLog(kSource, line, function, kLogLevel, kModule, format, argument);
   errno = saved;
 }
 
@@ -52,9 +51,8 @@ BSTR Utf8ToBSTR(const std::string& text) {
 
 namespace Data {
 
-bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src, const char* src_name,
-                            IKZData* dst, const char* dst_name,
-                            std::shared_ptr<KOA::TData> options) {
+bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src, const char* src_name, IKZData* dst,
+                            const char* dst_name, std::shared_ptr<KOA::TData> options) {
   if (!src || dst == nullptr || src_name == nullptr) return false;
   const char* target = TargetName(src_name, dst_name);
   const bool u64_to_dword = ReadFlag(options, kBoolU64ToDWord);
@@ -148,9 +146,8 @@ bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src, const char* src_nam
   }
 }
 
-bool CopyKZDataFieldToTData(IKZData* src, const char* src_name,
-                            std::shared_ptr<KOA::TData> dst, const char* dst_name,
-                            std::shared_ptr<KOA::TData> /*options*/) {
+bool CopyKZDataFieldToTData(IKZData* src, const char* src_name, std::shared_ptr<KOA::TData> dst,
+                            const char* dst_name, std::shared_ptr<KOA::TData> /*options*/) {
   if (src == nullptr || !dst || src_name == nullptr) return false;
   BYTE type = 0;
   src->GetFieldType(src_name, &type);
@@ -279,8 +276,7 @@ std::optional<CKZComPtr<IKZData>> TDataToKZData(std::shared_ptr<KOA::TData> src,
   return bag;
 }
 
-std::shared_ptr<KOA::TData> KZDataToTData(IKZData* src,
-                                          std::shared_ptr<KOA::TData> options) {
+std::shared_ptr<KOA::TData> KZDataToTData(IKZData* src, std::shared_ptr<KOA::TData> options) {
   if (src == nullptr) return nullptr;
   std::unique_ptr<KOA::TData> created = KOA::TData::CreateTData(82);
   std::shared_ptr<KOA::TData> record = std::move(created);
@@ -403,8 +399,8 @@ std::optional<CKZComPtr<IKZArray>> TArrayToKZArray(std::shared_ptr<KOA::TArray> 
   return array;
 }
 
-std::optional<std::shared_ptr<KOA::TArray>> KZArrayToTArray(
-    IKZArray* src, std::shared_ptr<KOA::TData> options) {
+std::optional<std::shared_ptr<KOA::TArray>> KZArrayToTArray(IKZArray* src,
+                                                            std::shared_ptr<KOA::TData> options) {
   if (src == nullptr) return std::nullopt;
   const bool dword_to_u64 = ReadFlag(options, kDWordToU64);
   DWORD count = 0;

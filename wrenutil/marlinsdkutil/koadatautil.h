@@ -87,9 +87,8 @@ namespace Data {
 // when nothing was written; false, writing and logging nothing, for another
 // kind (a missing field is kind 0) or when `src` is empty, `dst` null or
 // `src_name` null. `dst` is borrowed; it takes its own references.
-WRENUTIL_API bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src,
-                                         const char* src_name, IKZData* dst,
-                                         const char* dst_name,
+WRENUTIL_API bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src, const char* src_name,
+                                         IKZData* dst, const char* dst_name,
                                          std::shared_ptr<KOA::TData> options);
 
 // Copies the field `src_name` of the bag `src` into the record `dst` under
@@ -102,8 +101,7 @@ WRENUTIL_API bool CopyTDataFieldToKZData(std::shared_ptr<KOA::TData> src,
 // False without a log line when `src` is null, `dst` empty or `src_name`
 // null. `src` is borrowed.
 WRENUTIL_API bool CopyKZDataFieldToTData(IKZData* src, const char* src_name,
-                                         std::shared_ptr<KOA::TData> dst,
-                                         const char* dst_name,
+                                         std::shared_ptr<KOA::TData> dst, const char* dst_name,
                                          std::shared_ptr<KOA::TData> options);
 
 // The UTF-8 string field `name` of `data` as wide text: the field's
@@ -123,16 +121,16 @@ WRENUTIL_API bool TDataToKZData(std::shared_ptr<KOA::TData> src, IKZData* dst,
 
 // Create form: a new bag filled as above; the optional owns its one
 // reference. No value when `src` is empty.
-WRENUTIL_API std::optional<CKZComPtr<IKZData>> TDataToKZData(
-    std::shared_ptr<KOA::TData> src, std::shared_ptr<KOA::TData> options);
+WRENUTIL_API std::optional<CKZComPtr<IKZData>> TDataToKZData(std::shared_ptr<KOA::TData> src,
+                                                             std::shared_ptr<KOA::TData> options);
 
 // A new record holding every field of `src`, each copied with
 // CopyKZDataFieldToTData under the name that `options` maps it to (the
 // field's own name when `options` is empty or maps it to ""). Fields that
 // cannot be converted are left out (and logged). Returns an empty pointer
 // only when `src` is null. `src` is borrowed.
-WRENUTIL_API std::shared_ptr<KOA::TData> KZDataToTData(
-    IKZData* src, std::shared_ptr<KOA::TData> options);
+WRENUTIL_API std::shared_ptr<KOA::TData> KZDataToTData(IKZData* src,
+                                                       std::shared_ptr<KOA::TData> options);
 
 }  // namespace Data
 

@@ -37,9 +37,7 @@ class TreeGenerator {
   // Bag type codes that convert; nesting only below the depth limit.
   static constexpr BYTE kScalarTypes[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 14, 15, 17};
 
-  int Pick(int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(rng_);
-  }
+  int Pick(int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng_); }
   std::uint64_t Bits() { return rng_(); }
   // Below the depth limit, one value in three nests.
   BYTE PickType(int depth) {
@@ -49,8 +47,8 @@ class TreeGenerator {
     return kScalarTypes[Pick(0, static_cast<int>(std::size(kScalarTypes)) - 1)];
   }
   std::wstring Text() {
-    static constexpr wchar_t kUnits[] = {L'a', L'Z', L'0', L' ', L'\u00e9', L'\u5f20',
-                                         L'\U0001F600', L'"', L'\\', L'\n'};
+    static constexpr wchar_t kUnits[] = {L'a',      L'Z',          L'0', L' ',  L'\u00e9',
+                                         L'\u5f20', L'\U0001F600', L'"', L'\\', L'\n'};
     std::wstring s;
     const int length = Pick(0, 6);
     for (int i = 0; i < length; ++i) s += kUnits[Pick(0, static_cast<int>(std::size(kUnits)) - 1)];
@@ -61,9 +59,7 @@ class TreeGenerator {
     for (BYTE& x : b) x = static_cast<BYTE>(Bits());
     return b;
   }
-  double Real() {
-    return std::uniform_real_distribution<double>(-1e9, 1e9)(rng_);
-  }
+  double Real() { return std::uniform_real_distribution<double>(-1e9, 1e9)(rng_); }
 
   void AddField(IKZData* o, IKZData* e, const char* name, int depth) {
     const BYTE type = PickType(depth);
@@ -74,15 +70,33 @@ class TreeGenerator {
         e->SetBool(name, v != 0 ? 1 : 0);
         break;
       }
-      case KZ_TYPE_UINT8: Both(o, e, &IKZData::SetUInt8, name, static_cast<std::uint8_t>(Bits())); break;
-      case KZ_TYPE_INT8: Both(o, e, &IKZData::SetInt8, name, static_cast<std::int8_t>(Bits())); break;
-      case KZ_TYPE_UINT16: Both(o, e, &IKZData::SetUInt16, name, static_cast<std::uint16_t>(Bits())); break;
-      case KZ_TYPE_INT16: Both(o, e, &IKZData::SetInt16, name, static_cast<std::int16_t>(Bits())); break;
-      case KZ_TYPE_DWORD: Both(o, e, &IKZData::SetDWord, name, static_cast<DWORD>(Bits())); break;
-      case KZ_TYPE_INT32: Both(o, e, &IKZData::SetInt32, name, static_cast<std::int32_t>(Bits())); break;
-      case KZ_TYPE_INT64: Both(o, e, &IKZData::SetInt64, name, static_cast<std::int64_t>(Bits() << 31)); break;
-      case KZ_TYPE_UINT64: Both(o, e, &IKZData::SetUInt64, name, (Bits() << 32) | Bits()); break;
-      case KZ_TYPE_DOUBLE: Both(o, e, &IKZData::SetDouble, name, Real()); break;
+      case KZ_TYPE_UINT8:
+        Both(o, e, &IKZData::SetUInt8, name, static_cast<std::uint8_t>(Bits()));
+        break;
+      case KZ_TYPE_INT8:
+        Both(o, e, &IKZData::SetInt8, name, static_cast<std::int8_t>(Bits()));
+        break;
+      case KZ_TYPE_UINT16:
+        Both(o, e, &IKZData::SetUInt16, name, static_cast<std::uint16_t>(Bits()));
+        break;
+      case KZ_TYPE_INT16:
+        Both(o, e, &IKZData::SetInt16, name, static_cast<std::int16_t>(Bits()));
+        break;
+      case KZ_TYPE_DWORD:
+        Both(o, e, &IKZData::SetDWord, name, static_cast<DWORD>(Bits()));
+        break;
+      case KZ_TYPE_INT32:
+        Both(o, e, &IKZData::SetInt32, name, static_cast<std::int32_t>(Bits()));
+        break;
+      case KZ_TYPE_INT64:
+        Both(o, e, &IKZData::SetInt64, name, static_cast<std::int64_t>(Bits() << 31));
+        break;
+      case KZ_TYPE_UINT64:
+        Both(o, e, &IKZData::SetUInt64, name, (Bits() << 32) | Bits());
+        break;
+      case KZ_TYPE_DOUBLE:
+        Both(o, e, &IKZData::SetDouble, name, Real());
+        break;
       case KZ_TYPE_STR: {
         const std::wstring t = Text();
         o->SetStr(name, t.c_str());
@@ -140,15 +154,60 @@ class TreeGenerator {
           e->AddBool(v != 0 ? 1 : 0);
           break;
         }
-        case KZ_TYPE_UINT8: { auto v = static_cast<std::uint8_t>(Bits()); o->AddUInt8(v); e->AddUInt8(v); break; }
-        case KZ_TYPE_INT8: { auto v = static_cast<std::int8_t>(Bits()); o->AddInt8(v); e->AddInt8(v); break; }
-        case KZ_TYPE_UINT16: { auto v = static_cast<std::uint16_t>(Bits()); o->AddUInt16(v); e->AddUInt16(v); break; }
-        case KZ_TYPE_INT16: { auto v = static_cast<std::int16_t>(Bits()); o->AddInt16(v); e->AddInt16(v); break; }
-        case KZ_TYPE_DWORD: { auto v = static_cast<DWORD>(Bits()); o->AddDWord(v); e->AddDWord(v); break; }
-        case KZ_TYPE_INT32: { auto v = static_cast<std::int32_t>(Bits()); o->AddInt32(v); e->AddInt32(v); break; }
-        case KZ_TYPE_INT64: { auto v = static_cast<std::int64_t>(Bits() << 33); o->AddInt64(v); e->AddInt64(v); break; }
-        case KZ_TYPE_UINT64: { auto v = (Bits() << 32) | Bits(); o->AddUInt64(v); e->AddUInt64(v); break; }
-        case KZ_TYPE_DOUBLE: { double v = Real(); o->AddDouble(v); e->AddDouble(v); break; }
+        case KZ_TYPE_UINT8: {
+          auto v = static_cast<std::uint8_t>(Bits());
+          o->AddUInt8(v);
+          e->AddUInt8(v);
+          break;
+        }
+        case KZ_TYPE_INT8: {
+          auto v = static_cast<std::int8_t>(Bits());
+          o->AddInt8(v);
+          e->AddInt8(v);
+          break;
+        }
+        case KZ_TYPE_UINT16: {
+          auto v = static_cast<std::uint16_t>(Bits());
+          o->AddUInt16(v);
+          e->AddUInt16(v);
+          break;
+        }
+        case KZ_TYPE_INT16: {
+          auto v = static_cast<std::int16_t>(Bits());
+          o->AddInt16(v);
+          e->AddInt16(v);
+          break;
+        }
+        case KZ_TYPE_DWORD: {
+          auto v = static_cast<DWORD>(Bits());
+          o->AddDWord(v);
+          e->AddDWord(v);
+          break;
+        }
+        case KZ_TYPE_INT32: {
+          auto v = static_cast<std::int32_t>(Bits());
+          o->AddInt32(v);
+          e->AddInt32(v);
+          break;
+        }
+        case KZ_TYPE_INT64: {
+          auto v = static_cast<std::int64_t>(Bits() << 33);
+          o->AddInt64(v);
+          e->AddInt64(v);
+          break;
+        }
+        case KZ_TYPE_UINT64: {
+          auto v = (Bits() << 32) | Bits();
+          o->AddUInt64(v);
+          e->AddUInt64(v);
+          break;
+        }
+        case KZ_TYPE_DOUBLE: {
+          double v = Real();
+          o->AddDouble(v);
+          e->AddDouble(v);
+          break;
+        }
         case KZ_TYPE_STR: {
           const std::wstring t = Text();
           o->AddStr(t.c_str());
@@ -195,8 +254,10 @@ int Depth(const std::string& json) {
   for (std::size_t i = 0; i < json.size(); ++i) {
     const char c = json[i];
     if (in_string) {
-      if (c == '\\') ++i;
-      else if (c == '"') in_string = false;
+      if (c == '\\')
+        ++i;
+      else if (c == '"')
+        in_string = false;
     } else if (c == '"') {
       in_string = true;
     } else if (c == '{' || c == '[') {
@@ -221,9 +282,8 @@ TEST_F(KoaRoundTripTest, BagToKoaToBagGivesTheSameBag) {
     ASSERT_NE(koa, nullptr);
     std::optional<CKZComPtr<IKZData>> back = KOADataUtil::Data::TDataToKZData(koa, nullptr);
     ASSERT_TRUE(back.has_value());
-    ASSERT_EQ((*back)->IsEqual(expected), S_OK)
-        << "original: " << platform::KZDataToJson(original)
-        << "\nback:     " << platform::KZDataToJson(*back);
+    ASSERT_EQ((*back)->IsEqual(expected), S_OK) << "original: " << platform::KZDataToJson(original)
+                                                << "\nback:     " << platform::KZDataToJson(*back);
     if (Depth(platform::KZDataToJson(original)) >= 4) ++deep_trees;
   }
   EXPECT_TRUE(logs().empty());

@@ -73,9 +73,7 @@ class KoaDataUtilTest : public platform::testing::PlatformTest {
 constexpr wchar_t kCopyField[] = L"KOADataUtil::Data::CopyKZDataFieldToTData";
 constexpr wchar_t kArrayFn[] = L"KOADataUtil::Array::KZArrayToTArray";
 
-std::wstring Unsupported(wchar_t code) {
-  return std::wstring(L"Unknown/Unsupported Type ") + code;
-}
+std::wstring Unsupported(wchar_t code) { return std::wstring(L"Unknown/Unsupported Type ") + code; }
 
 // ---------------------------------------------------------------------------
 // KOA field into bag
@@ -95,12 +93,10 @@ TEST_F(KoaDataUtilTest, CopyTDataFieldMapsEveryKind) {
       {"uint16", [](TData& d) { d.SetUInt16("f", 60000); }, true, R"({"f":{"@u16":60000}})"},
       {"int32", [](TData& d) { d.SetInt32("f", -70000); }, true, R"({"f":-70000})"},
       {"uint32", [](TData& d) { d.SetUInt32("f", 4000000000u); }, true, R"({"f":4000000000})"},
-      {"int64", [](TData& d) { d.SetInt64("f", -(1LL << 40)); }, true,
-       R"({"f":-1099511627776})"},
+      {"int64", [](TData& d) { d.SetInt64("f", -(1LL << 40)); }, true, R"({"f":-1099511627776})"},
       {"uint64", [](TData& d) { d.SetUInt64("f", (1ULL << 32) + 5); }, true,
        R"({"f":{"@u64":4294967301}})"},
-      {"float widened exactly", [](TData& d) { d.SetFloat("f", 1.5f); }, true,
-       R"({"f":1.5})"},
+      {"float widened exactly", [](TData& d) { d.SetFloat("f", 1.5f); }, true, R"({"f":1.5})"},
       {"double", [](TData& d) { d.SetDouble("f", 0.25); }, true, R"({"f":0.25})"},
       {"utf-8 string", [](TData& d) { d.SetString("f", "\xE5\xBC\xA0"); }, true,
        "{\"f\":\"\xE5\xBC\xA0\"}"},
@@ -110,25 +106,30 @@ TEST_F(KoaDataUtilTest, CopyTDataFieldMapsEveryKind) {
        "{\"f\":\"\xE5\xBC\xA0x\"}"},
       {"buffer", [](TData& d) { d.SetBuffer("f", TBuffer("abc", 3)); }, true,
        R"({"f":{"@buf":"616263"}})"},
-      {"empty buffer", [](TData& d) { d.SetBuffer("f", TBuffer()); }, true,
-       R"({"f":{"@buf":""}})"},
-      {"array", [](TData& d) {
+      {"empty buffer", [](TData& d) { d.SetBuffer("f", TBuffer()); }, true, R"({"f":{"@buf":""}})"},
+      {"array",
+       [](TData& d) {
          auto a = List();
          a->AddInt16(1);
          a->AddInt16(2);
          d.SetArray("f", a);
-       }, true, R"({"f":[{"@i16":1},{"@i16":2}]})"},
+       },
+       true, R"({"f":[{"@i16":1},{"@i16":2}]})"},
       {"null array", [](TData& d) { d.SetArray("f", nullptr); }, true, "{}"},
-      {"array of buffers stored empty", [](TData& d) {
+      {"array of buffers stored empty",
+       [](TData& d) {
          auto a = List();
          a->AddBuffer(TBuffer("x", 1));
          d.SetArray("f", a);
-       }, true, R"({"f":[]})"},
-      {"record", [](TData& d) {
+       },
+       true, R"({"f":[]})"},
+      {"record",
+       [](TData& d) {
          auto r = Record();
          r->SetBool("b", false);
          d.SetData("f", r);
-       }, true, R"({"f":{"b":false}})"},
+       },
+       true, R"({"f":{"b":false}})"},
       {"null record", [](TData& d) { d.SetData("f", nullptr); }, true, "{}"},
       {"bool", [](TData& d) { d.SetBool("f", true); }, true, R"({"f":true})"},
       {"date-time (16)", [](TData& d) { d.SetDateTime("f", KOA::TDateTime{5}); }, false, "{}"},
@@ -202,8 +203,7 @@ TEST_F(KoaDataUtilTest, CopyKZDataFieldMapsEveryType) {
       {"array", R"({"f":[1,"s"]})", true, "{f: array<u32> [u32 1, str \"s\"]}"},
       {"i64", R"({"f":{"@i64":-9}})", true, "{f: i64 -9}"},
       {"double", R"({"f":2.5})", true, "{f: double 2.5}"},
-      {"u64", R"({"f":{"@u64":18446744073709551615}})", true,
-       "{f: u64 18446744073709551615}"},
+      {"u64", R"({"f":{"@u64":18446744073709551615}})", true, "{f: u64 18446744073709551615}"},
   };
   for (const BagFieldCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -250,8 +250,8 @@ class FailingBag final : public platform::RefCounted<IKZData> {
  public:
   explicit FailingBag(std::map<std::string, BYTE> types) : types_(std::move(types)) {}
 
-#define FAILING_BY_NAME(Method, ...)                                             \
-  HRESULT Method(const wchar_t*, __VA_ARGS__) override { return E_FAIL; }       \
+#define FAILING_BY_NAME(Method, ...)                                      \
+  HRESULT Method(const wchar_t*, __VA_ARGS__) override { return E_FAIL; } \
   HRESULT Method(const char*, __VA_ARGS__) override { return E_FAIL; }
   FAILING_BY_NAME(GetBool, int*)
   FAILING_BY_NAME(GetUInt8, std::uint8_t*)
@@ -331,11 +331,15 @@ TEST_F(KoaDataUtilTest, FailingBagReadsWriteNothing) {
 
 TEST_F(KoaDataUtilTest, GetStrWReadsUtf8Fields) {
   std::shared_ptr<TData> d = Record();
-  d->SetString("s", "\xE5\xBC\xA0" "1");
+  d->SetString("s",
+               "\xE5\xBC\xA0"
+               "1");
   d->SetString("nul", std::string("a\0b", 3));
   d->SetWString("w", L"wide");
   d->SetInt32("n", 5);
-  EXPECT_EQ(GetStrW(d, "s"), L"\u5f20" L"1");
+  EXPECT_EQ(GetStrW(d, "s"),
+            L"\u5f20"
+            L"1");
   EXPECT_EQ(GetStrW(d, "nul"), L"a");
   EXPECT_EQ(GetStrW(d, "w"), L"");  // strict getters: not a UTF-8 field
   EXPECT_EQ(GetStrW(d, "n"), L"");
@@ -383,10 +387,9 @@ TEST_F(KoaDataUtilTest, TDataToKZDataRenamesOnlyItsOwnFields) {
   std::optional<CKZComPtr<IKZData>> out = TDataToKZData(src, options);
   ASSERT_TRUE(out.has_value());
   // The flag reaches no field; the map does not reach the nested record.
-  EXPECT_EQ(Json(*out),
-            R"({"alpha":{"@i32":2},"b":{"@i32":3},"u":{"@u64":4294967299},)"
-            R"("inner":{"a":{"@i32":1},"u":{"@u64":4294967297}},)"
-            R"("list":[{"@u64":4294967298}]})");
+  EXPECT_EQ(Json(*out), R"({"alpha":{"@i32":2},"b":{"@i32":3},"u":{"@u64":4294967299},)"
+                        R"("inner":{"a":{"@i32":1},"u":{"@u64":4294967297}},)"
+                        R"("list":[{"@u64":4294967298}]})");
 }
 
 TEST_F(KoaDataUtilTest, CopyTDataFieldPassesOptionsToNestedData) {
@@ -411,8 +414,7 @@ TEST_F(KoaDataUtilTest, CopyTDataFieldPassesOptionsToNestedData) {
 }
 
 TEST_F(KoaDataUtilTest, KZDataToTDataConvertsEveryFieldAndRenames) {
-  CKZComPtr<IKZData> src = Bag(
-      R"({"a":1,"b":"t","c":{"a":2,"l":[3]},"l":[4]})");
+  CKZComPtr<IKZData> src = Bag(R"({"a":1,"b":"t","c":{"a":2,"l":[3]},"l":[4]})");
   // JSON cannot make an interface field; make one by hand.
   CKZComPtr<IKZData> object = Bag();
   src->SetInterface("skip", IKZData::kIid, object);
@@ -471,24 +473,30 @@ TEST_F(KoaDataUtilTest, TArrayToKZArrayMapsEveryKind) {
       {"string cut at NUL", [](TArray& a) { a.AddString(std::string("x\0y", 3)); }, true,
        R"(["x"])"},
       {"wide string", [](TArray& a) { a.AddWString(L"w"); }, true, R"(["w"])"},
-      {"arrays, a null one empty", [](TArray& a) {
+      {"arrays, a null one empty",
+       [](TArray& a) {
          auto inner = List();
          inner->AddBool(true);
          a.AddArray(inner);
          a.AddArray(nullptr);
-       }, true, "[[true],[]]"},
-      {"records, a null one empty", [](TArray& a) {
+       },
+       true, "[[true],[]]"},
+      {"records, a null one empty",
+       [](TArray& a) {
          auto r = Record();
          r->SetInt32("x", -1);
          a.AddData(r);
          a.AddData(nullptr);
          a.AddData(Record());
-       }, true, R"([{"x":-1},{},{}])"},
+       },
+       true, R"([{"x":-1},{},{}])"},
       {"bool", [](TArray& a) { a.AddBool(false); }, true, "[false]"},
-      {"mixed: read with the array's kind", [](TArray& a) {
+      {"mixed: read with the array's kind",
+       [](TArray& a) {
          a.AddUInt32(1);
          a.AddString("s");
-       }, true, "[1,0]"},
+       },
+       true, "[1,0]"},
       {"empty", [](TArray&) {}, false, R"(["old"])"},
       {"buffers", [](TArray& a) { a.AddBuffer(TBuffer("b", 1)); }, false, R"(["old"])"},
       {"date-times", [](TArray& a) { a.AddDateTime({}); }, false, R"(["old"])"},
@@ -542,9 +550,9 @@ TEST_F(KoaDataUtilTest, TArrayToKZArrayAppendsAndPassesOptionsOn) {
 // Arrays, bag into KOA
 
 TEST_F(KoaDataUtilTest, KZArrayToTArrayConvertsEachElementByItsType) {
-  CKZComPtr<IKZArray> src = BagArray(
-      R"([{"@bool":3},{"@u8":1},{"@i8":-1},{"@u16":2},{"@i16":-2},7,-3,"s",)"
-      R"({"@buf":"0a"},{"x":1},[2],{"@i64":-4},0.5,{"@u64":5}])");
+  CKZComPtr<IKZArray> src =
+      BagArray(R"([{"@bool":3},{"@u8":1},{"@i8":-1},{"@u16":2},{"@i16":-2},7,-3,"s",)"
+               R"({"@buf":"0a"},{"x":1},[2],{"@i64":-4},0.5,{"@u64":5}])");
   std::optional<std::shared_ptr<TArray>> out = KZArrayToTArray(src, nullptr);
   ASSERT_TRUE(out.has_value());
   EXPECT_EQ(KOA::DumpTArray(*out),
@@ -572,8 +580,7 @@ TEST_F(KoaDataUtilTest, DWordToU64AppliesToOwnElementsOnly) {
   auto options = Options([](TData& o) { o.SetBool("DWordToU64", true); });
   std::optional<std::shared_ptr<TArray>> out = KZArrayToTArray(src, options);
   ASSERT_TRUE(out.has_value());
-  EXPECT_EQ(KOA::DumpTArray(*out),
-            "array<u64> [u64 7, array<u32> [u32 8], data {d: u32 9}]");
+  EXPECT_EQ(KOA::DumpTArray(*out), "array<u64> [u64 7, array<u32> [u32 8], data {d: u32 9}]");
 
   EXPECT_FALSE(KZArrayToTArray(nullptr, options).has_value());
   out = KZArrayToTArray(BagArray(), nullptr);
