@@ -124,6 +124,7 @@ HRESULT OnClickStandardBuddyMenu(IKZData* click) {
     StartAudio(selection.Get());
   } else if (name == L"MENU_WREN_STARTVEDIOSESSION") {
     StartVideo(selection.Get());
+    // NOLINTNEXTLINE(bugprone-branch-clone): kept in the order of the click table
   } else if (name == L"MENU_WREN_CARECONTACTSTATE" || name == L"MENU_WREN_UNCARECONTACTSTATE") {
     // Nothing to do.
   } else if (name == L"MENU_WREN_CHATRECORD") {

@@ -28,10 +28,11 @@ std::string Utf8(const std::wstring& text) {
   return Util::Convert::Utf8FromWS(text.c_str(), static_cast<int>(text.size())).str();
 }
 
+// A result code: failures in hexadecimal, others in decimal.
 std::string Code(HRESULT hr) {
+  if (hr >= 0) return std::to_string(hr);
   char text[16];
-  std::snprintf(text, sizeof text, hr < 0 ? "0x%08X" : "%d",
-                hr < 0 ? static_cast<unsigned>(hr) : static_cast<unsigned>(hr));
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
   return text;
 }
 
