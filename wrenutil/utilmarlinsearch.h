@@ -25,8 +25,12 @@
 // kept between calls.
 //
 // Choices of this implementation, where the design leaves them open:
-// - Spellings come from Util::Py::MakeSpellCode: one reading per character,
+// - Spellings come from the platform's pinyin table (Util::Py::MakeSpellCode;
+//   the scan uses its one-character form): one reading per character,
 //   surnames read as surnames (see platform/common/pinyin.h).
+// - GBK conversions are strict: a character without a GBK form is skipped in
+//   the analysis and in the scan, and a key holding one has no GBK form at
+//   all (the spelling-aware mode asserts line 676).
 // - Record fields are copied into hit records deeply (IKZDataRead::CopyTo).
 // - A hit record that cannot be created is skipped (no hit, no crash).
 // - A null out-pointer of a driver is not written: the search runs, its

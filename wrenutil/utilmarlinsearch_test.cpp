@@ -132,6 +132,9 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
       {"second character", L"张三", L"三", 0, {}, 1, 1, 1},
       {"text lower-cased", L"Zhang San", L"san", 0, {}, 1, 6, 3},
       {"key not lower-cased", L"Zhang", L"Zh", 0, {}, 0, -1, 0},
+      {"non-ASCII lower-cased", L"\u00C9COLE", L"\u00E9c", 0, {}, 1, 0, 2},
+      {"zero character is text", std::wstring(L"a\0b", 3), L"b", 0, {}, 1, 2,
+       1},
       {"plain mode ignores spelling", L"张三", L"zs", 0, {}, 0, -1, 0},
       // Spelling mode: initials, one spelling's prefix, a run of spellings.
       {"initials", L"张三", L"zs", 1, {}, 1, 0, 2},
@@ -156,6 +159,12 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
        {}, 1, 1, 2},
       {"position counts wide characters", kEmoji + L"小明", L"xm", 1, {}, 1, 1,
        2},
+      {"zero character is skipped", std::wstring(L"\u5F20\0\u4E09", 3),
+       L"zs", 1, {}, 1, 1, 2},
+      {"upper-case text spells", L"ZHANG", L"zha", 1, {}, 1, 0, 3},
+      // After a restart the initials keep the re-examined characters' letters:
+      // 啊吧 spells a, ba; the key abb is found as initials a + b + b.
+      {"initials after a restart", L"\u554A\u5427", L"abb", 1, {}, 1, -1, 3},
       // The order test of the runs.
       {"runs in order", L"张三李四", L"x", 1, {L"张", L"李"}, 0, -1, 0},
       {"runs in order, spelled", L"张三李四", L"zsl", 1, {L"张", L"李"}, 1, 0,
