@@ -43,6 +43,7 @@ TEST_F(BuddyMenuTest, FullMenuOfOneOuterContact) {
           "MENU_WREN_SELECT_OUTER_CONTACTS": 1, "MENU_WREN_SELECT_OUTER_BUDDIES": 1,
           "MENU_WREN_SELECT_OUTER_STRANGER": 1, "MENU_WREN_SELECT_ITEM_ARRAY": [5, 6]})");
 
+  const std::int64_t live_before = platform::LiveObjectCount();
   IGFMenu* menu = nullptr;
   ASSERT_EQ(GetBuddyMenu(selection, &menu, context), S_OK);
   CKZComPtr<IGFMenu> owner;
@@ -98,6 +99,14 @@ TEST_F(BuddyMenuTest, FullMenuOfOneOuterContact) {
   bag->GetKZArray("SelectUins", &uins);
   EXPECT_EQ(uins.Get(), selection.Get());
   EXPECT_EQ(Json(bag), R"({"SelectUins":[2800000001],"MENU_WREN_SELECT_ITEM_ARRAY":[5,6]})");
+
+  // Releasing the menu frees everything the call made (items, submenus, the
+  // bag, the extension objects).
+  uins = nullptr;
+  bag = nullptr;
+  info = nullptr;
+  owner = nullptr;
+  EXPECT_EQ(platform::LiveObjectCount(), live_before);
 }
 
 // Each case changes the full set-up and lists the top-level items that
