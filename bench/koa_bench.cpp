@@ -111,28 +111,37 @@ void BM_KoaToBag(benchmark::State& state) {
 }
 BENCHMARK(BM_KoaToBag)->Unit(benchmark::kMillisecond);
 
-// Prints as usual and keeps each benchmark's time per iteration.
+// Prints as usual and keeps each benchmark's CPU time per iteration, averaged
+// over the repetitions.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
       if (run.run_type == Run::RT_Iteration) {
-        times_[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        Time& t = times_[run.run_name.function_name];
+        t.sum += run.GetAdjustedCPUTime();
+        ++t.count;
       }
     }
   }
   void PrintRatios() const {
     auto base = times_.find("BM_BagDeepCopy");
-    if (base == times_.end() || base->second <= 0) return;
+    if (base == times_.end() || base->second.Mean() <= 0) return;
     std::printf("\nCPU time as a ratio to the bag deep copy (%d records x 20 fields):\n", kRecords);
     for (const auto& [name, time] : times_) {
-      std::printf("  %-16s %6.2fx\n", name.c_str(), time / base->second);
+      std::printf("  %-16s %6.2fx\n", name.c_str(), time.Mean() / base->second.Mean());
     }
   }
 
  private:
-  std::map<std::string, double> times_;
+  // The mean CPU time per iteration over the repetitions.
+  struct Time {
+    double sum = 0;
+    int count = 0;
+    double Mean() const { return count > 0 ? sum / count : 0; }
+  };
+  std::map<std::string, Time> times_;
 };
 
 }  // namespace
