@@ -198,9 +198,55 @@ TEST_F(GFMenuTest, NullArgumentsAreRefused) {
   EXPECT_EQ(platform::AddMenuExtension(nullptr, kPoint, [](IGFMenu*, IKZData*) {}), E_POINTER);
   EXPECT_EQ(platform::AddMenuExtension(core(), kPoint, nullptr), E_INVALIDARG);
   EXPECT_EQ(platform::CreateExtensionInfo({}, nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(platform::AddReportExtension(nullptr, kPoint, [](const wchar_t*) {}), E_POINTER);
+  EXPECT_EQ(platform::EnsureExtensionPoint(core(), kPoint, nullptr), E_POINTER);
+  EXPECT_EQ(platform::CreateExtensionPoint(kPoint, nullptr), E_POINTER);
+  EXPECT_EQ(platform::CreateExtensionDescriptor(nullptr), E_POINTER);
+  EXPECT_EQ(platform::CreateExtensionInvoker(nullptr), E_POINTER);
+
   CKZComPtr<IGFMenu> menu = NewMenu();
   EXPECT_EQ(menu->GetItemCount(nullptr), E_POINTER);
   EXPECT_EQ(menu->RemoveItemByName(nullptr), E_POINTER);
+  EXPECT_EQ(menu->GetItemAt(0, nullptr), E_POINTER);
+  EXPECT_EQ(menu->GetItemByName(nullptr, nullptr), E_POINTER);
+  CKZComPtr<IGFMenuItem> item;
+  menu->CreateItem(&item);
+  EXPECT_EQ(item->GetName(nullptr), E_POINTER);
+  EXPECT_EQ(item->GetText(nullptr), E_POINTER);
+  EXPECT_EQ(item->GetUserData(nullptr), E_POINTER);
+  EXPECT_EQ(item->IsSeparator(nullptr), E_POINTER);
+  EXPECT_EQ(item->SetName(nullptr), S_OK);
+  EXPECT_EQ(item->SetUserData(nullptr), S_OK);
+  EXPECT_EQ(item->SetSubMenu(nullptr), S_OK);
+
+  CKZComPtr<IGFExtensionHost> host;
+  ASSERT_EQ(menu.QueryInterface(&host), S_OK);
+  EXPECT_EQ(host->AttachExtensionDescriptor(nullptr), E_POINTER);
+  CKZComPtr<IKZExtensionDescriptor> descriptor;
+  platform::CreateExtensionDescriptor(&descriptor);
+  EXPECT_EQ(descriptor->GetExtensionPointId(nullptr), E_POINTER);
+
+  CKZComPtr<IKZExtensionPoint> point;
+  ASSERT_EQ(platform::CreateExtensionPoint(kPoint, &point), S_OK);
+  EXPECT_EQ(point->GetExtensionCount(nullptr), E_POINTER);
+  EXPECT_EQ(point->GetExtensionInfo(0, nullptr), E_POINTER);
+  EXPECT_EQ(point->AddExtension(nullptr), E_POINTER);
+  CKZComPtr<IKZExtensionInfo> info;
+  ASSERT_EQ(platform::CreateExtensionInfo(
+                {L"M"},
+                [](REFGUID, IUnknown** out) {
+                  *out = nullptr;
+                  return E_FAIL;
+                },
+                &info),
+            S_OK);
+  int offers = 0;
+  EXPECT_EQ(info->OffersMethod(nullptr, &offers), E_POINTER);
+  EXPECT_EQ(info->OffersMethod(L"M", nullptr), E_POINTER);
+  CKZComPtr<IUnknown> extension;
+  EXPECT_EQ(info->CreateExtension(kPoint, nullptr), E_POINTER);
+  EXPECT_EQ(info->CreateExtension(kPoint, &extension), E_FAIL);
+  EXPECT_EQ(extension.Get(), nullptr);
 }
 
 }  // namespace
