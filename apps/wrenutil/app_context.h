@@ -12,9 +12,9 @@ class Host;
 
 // Exit codes of the demo client.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;   // the command ran and failed
-inline constexpr int kExitUsage = 2;     // bad arguments or bad input
-inline constexpr int kExitInternal = 70; // a platform object leaked, ...
+inline constexpr int kExitFailure = 1;    // the command ran and failed
+inline constexpr int kExitUsage = 2;      // bad arguments or bad input
+inline constexpr int kExitInternal = 70;  // a platform object leaked, ...
 
 struct AppContext {
   // The host: a core with in-memory services over the sample organisation.

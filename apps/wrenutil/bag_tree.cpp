@@ -14,13 +14,10 @@ namespace {
 constexpr DWORD kMaxBufferBytesShown = 32;
 
 std::string Utf8(std::wstring_view text) {
-  return Util::Convert::Utf8FromWS(text.data(), static_cast<int>(text.size()))
-      .str();
+  return Util::Convert::Utf8FromWS(text.data(), static_cast<int>(text.size())).str();
 }
 
-std::string Indent(int depth) {
-  return std::string(static_cast<std::size_t>(depth) * 2, ' ');
-}
+std::string Indent(int depth) { return std::string(static_cast<std::size_t>(depth) * 2, ' '); }
 
 template <class... Args>
 std::string Printf(const char* format, Args... args) {
@@ -92,14 +89,12 @@ void AppendValue(BYTE type, Reader& get, int depth, std::string* out) {
     }
     case KZ_TYPE_UINT64: {
       std::uint64_t v = 0;
-      *out += FAILED(get.UInt64(&v)) ? unreadable
-                                     : Printf(" = %" PRIu64 "\n", v);
+      *out += FAILED(get.UInt64(&v)) ? unreadable : Printf(" = %" PRIu64 "\n", v);
       return;
     }
     case KZ_TYPE_INT64: {
       std::int64_t v = 0;
-      *out += FAILED(get.Int64(&v)) ? unreadable
-                                    : Printf(" = %" PRId64 "\n", v);
+      *out += FAILED(get.Int64(&v)) ? unreadable : Printf(" = %" PRId64 "\n", v);
       return;
     }
     case KZ_TYPE_DOUBLE: {
@@ -109,9 +104,7 @@ void AppendValue(BYTE type, Reader& get, int depth, std::string* out) {
     }
     case KZ_TYPE_STR: {
       CKZBSTR v;
-      *out += FAILED(get.Str(&v))
-                  ? unreadable
-                  : " = " + QuoteText({v.c_str(), v.Length()}) + "\n";
+      *out += FAILED(get.Str(&v)) ? unreadable : " = " + QuoteText({v.c_str(), v.Length()}) + "\n";
       return;
     }
     case KZ_TYPE_BUF: {
@@ -171,8 +164,7 @@ struct FieldReader {
   HRESULT Data(IKZDataRead** v) {
     // The read view has no nested-record getter; ask the writable interface.
     CKZComPtr<IKZData> writable;
-    HRESULT hr = data->QueryInterface(IKZData::kIid,
-                                      reinterpret_cast<void**>(&writable));
+    HRESULT hr = data->QueryInterface(IKZData::kIid, reinterpret_cast<void**>(&writable));
     if (FAILED(hr)) return hr;
     IKZData* nested = nullptr;
     hr = writable->GetKZData(name, &nested);
@@ -202,8 +194,7 @@ struct ElementReader {
   HRESULT Array(IKZArrayRead** v) {
     // The read view has no nested-array getter; ask the writable interface.
     CKZComPtr<IKZArray> writable;
-    HRESULT hr = array->QueryInterface(IKZArray::kIid,
-                                       reinterpret_cast<void**>(&writable));
+    HRESULT hr = array->QueryInterface(IKZArray::kIid, reinterpret_cast<void**>(&writable));
     if (FAILED(hr)) return hr;
     return writable->GetKZArrayRead(index, v);
   }
@@ -217,8 +208,7 @@ void AppendData(IKZDataRead* data, int depth, std::string* out) {
     BYTE type = 0;
     data->GetFieldName(i, &name);
     data->GetFieldTypeAt(i, &type);
-    *out += Indent(depth) + Utf8({name.c_str(), name.Length()}) + ": " +
-            TypeName(type);
+    *out += Indent(depth) + Utf8({name.c_str(), name.Length()}) + ": " + TypeName(type);
     FieldReader reader{data, name.c_str()};
     AppendValue(type, reader, depth, out);
   }
@@ -240,22 +230,38 @@ void AppendArray(IKZArrayRead* array, int depth, std::string* out) {
 
 std::string TypeName(BYTE type) {
   switch (type) {
-    case KZ_TYPE_BOOL: return "bool";
-    case KZ_TYPE_UINT8: return "u8";
-    case KZ_TYPE_INT8: return "i8";
-    case KZ_TYPE_UINT16: return "u16";
-    case KZ_TYPE_INT16: return "i16";
-    case KZ_TYPE_DWORD: return "u32";
-    case KZ_TYPE_INT32: return "i32";
-    case KZ_TYPE_STR: return "str";
-    case KZ_TYPE_BUF: return "buf";
-    case KZ_TYPE_INTERFACE: return "object";
-    case KZ_TYPE_KZDATA: return "record";
-    case KZ_TYPE_KZARRAY: return "array";
-    case KZ_TYPE_INT64: return "i64";
-    case KZ_TYPE_DOUBLE: return "double";
-    case KZ_TYPE_UINT64: return "u64";
-    default: return Printf("type<%u>", static_cast<unsigned>(type));
+    case KZ_TYPE_BOOL:
+      return "bool";
+    case KZ_TYPE_UINT8:
+      return "u8";
+    case KZ_TYPE_INT8:
+      return "i8";
+    case KZ_TYPE_UINT16:
+      return "u16";
+    case KZ_TYPE_INT16:
+      return "i16";
+    case KZ_TYPE_DWORD:
+      return "u32";
+    case KZ_TYPE_INT32:
+      return "i32";
+    case KZ_TYPE_STR:
+      return "str";
+    case KZ_TYPE_BUF:
+      return "buf";
+    case KZ_TYPE_INTERFACE:
+      return "object";
+    case KZ_TYPE_KZDATA:
+      return "record";
+    case KZ_TYPE_KZARRAY:
+      return "array";
+    case KZ_TYPE_INT64:
+      return "i64";
+    case KZ_TYPE_DOUBLE:
+      return "double";
+    case KZ_TYPE_UINT64:
+      return "u64";
+    default:
+      return Printf("type<%u>", static_cast<unsigned>(type));
   }
 }
 

@@ -45,8 +45,7 @@ void RunShow(const ShowOptions& options, AppContext& context) {
     data = context.host->sample().FindContact(*options.sample_uin);
     if (!data) {
       context.Fail("no member or outer contact has the number " +
-                   std::to_string(*options.sample_uin) +
-                   " (wrenutil sample lists them)");
+                   std::to_string(*options.sample_uin) + " (wrenutil sample lists them)");
       return;
     }
   } else {
@@ -61,8 +60,7 @@ void RunShow(const ShowOptions& options, AppContext& context) {
   }
 }
 
-void RunCompare(const std::string& first, const std::string& second,
-                AppContext& context) {
+void RunCompare(const std::string& first, const std::string& second, AppContext& context) {
   CKZComPtr<IKZData> a = LoadRecord(first, context);
   if (!a) return;
   CKZComPtr<IKZData> b = LoadRecord(second, context);
@@ -80,21 +78,17 @@ void RegisterBagCommand(CLI::App& app, AppContext& context) {
 
   auto show_options = std::make_shared<ShowOptions>();
   CLI::App* show = bag->add_subcommand(
-      "show",
-      "Print a record as JSON and as a tree with the type of every field");
-  CLI::Option* file = show->add_option(
-      "file", show_options->file,
-      "JSON file holding one record (typed JSON: {\"dwId\": 7, "
-      "\"uint64_account\": {\"@u64\": 7}})");
-  CLI::Option* sample = show->add_option(
-      "--sample", show_options->sample_uin,
-      "Show the sample organisation's record of this contact number instead");
+      "show", "Print a record as JSON and as a tree with the type of every field");
+  CLI::Option* file = show->add_option("file", show_options->file,
+                                       "JSON file holding one record (typed JSON: {\"dwId\": 7, "
+                                       "\"uint64_account\": {\"@u64\": 7}})");
+  CLI::Option* sample =
+      show->add_option("--sample", show_options->sample_uin,
+                       "Show the sample organisation's record of this contact number instead");
   file->excludes(sample);
   sample->excludes(file);
-  CLI::Option* json_only =
-      show->add_flag("--json", show_options->json_only, "Print only the JSON");
-  CLI::Option* tree_only =
-      show->add_flag("--tree", show_options->tree_only, "Print only the tree");
+  CLI::Option* json_only = show->add_flag("--json", show_options->json_only, "Print only the JSON");
+  CLI::Option* tree_only = show->add_flag("--tree", show_options->tree_only, "Print only the tree");
   json_only->excludes(tree_only);
   show->callback([show_options, file, sample, &context] {
     if (file->count() == 0 && sample->count() == 0) {
@@ -105,14 +99,13 @@ void RegisterBagCommand(CLI::App& app, AppContext& context) {
   });
 
   auto files = std::make_shared<std::pair<std::string, std::string>>();
-  CLI::App* compare = bag->add_subcommand(
-      "compare",
-      "Compare two records (JSON files) with Util::Tools::CompareKZData; "
-      "exit code 0 when equal, 1 when not");
+  CLI::App* compare =
+      bag->add_subcommand("compare",
+                          "Compare two records (JSON files) with Util::Tools::CompareKZData; "
+                          "exit code 0 when equal, 1 when not");
   compare->add_option("a", files->first, "First JSON record")->required();
   compare->add_option("b", files->second, "Second JSON record")->required();
-  compare->callback(
-      [files, &context] { RunCompare(files->first, files->second, context); });
+  compare->callback([files, &context] { RunCompare(files->first, files->second, context); });
 }
 
 }  // namespace wrenutil_app

@@ -19,14 +19,12 @@ struct EllipsisOptions {
 };
 
 void RunEllipsis(const EllipsisOptions& options, AppContext& context) {
-  CKZStringW text(kUtf8, options.text.data(),
-                  static_cast<int>(options.text.size()));
+  CKZStringW text(kUtf8, options.text.data(), static_cast<int>(options.text.size()));
   CKZStringW result;
   Util::Tools::StringBeginEllipsis(text, result, options.max);
   *context.out << Util::Convert::Utf8FromWS(result, result.GetLength()).str();
   if (options.show_length) {
-    *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength()
-                 << " units)";
+    *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength() << " units)";
   }
   *context.out << '\n';
 }
@@ -35,16 +33,15 @@ void RunEllipsis(const EllipsisOptions& options, AppContext& context) {
 
 void RegisterEllipsisCommand(CLI::App& app, AppContext& context) {
   auto options = std::make_shared<EllipsisOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "ellipsis",
-      "Shorten a text at its beginning: \"...\" and the last MAX - 1 "
-      "UTF-16 units when it is longer than MAX");
+  CLI::App* cmd =
+      app.add_subcommand("ellipsis",
+                         "Shorten a text at its beginning: \"...\" and the last MAX - 1 "
+                         "UTF-16 units when it is longer than MAX");
   cmd->add_option("text", options->text, "The text (UTF-8)")->required();
   cmd->add_option("--max,-n", options->max, "Maximum length in text units")
       ->required()
       ->check(CLI::NonNegativeNumber);
-  cmd->add_flag("--lengths", options->show_length,
-                "Also print the lengths before and after");
+  cmd->add_flag("--lengths", options->show_length, "Also print the lengths before and after");
   cmd->callback([options, &context] { RunEllipsis(*options, context); });
 }
 

@@ -48,10 +48,8 @@ void PrintSummary(const Sample& sample, std::ostream& out) {
   IKZData* self = sample.FindContact(sample.self_uin());
   out << "organisation:    " << Str(sample.organisation(), "strCorpName") << '\n'
       << "corporation:     " << sample.corp_uin() << '\n'
-      << "own number:      " << sample.self_uin() << " (" << Str(self, "strName")
-      << ")\n"
-      << "client version:  " << sample.major_version() << '.'
-      << sample.minor_version() << '\n'
+      << "own number:      " << sample.self_uin() << " (" << Str(self, "strName") << ")\n"
+      << "client version:  " << sample.major_version() << '.' << sample.minor_version() << '\n'
       << "members:         " << members << '\n'
       << "departments:     " << depts << '\n'
       << "outer contacts:  " << outer << " in " << groups << " groups\n";
@@ -67,8 +65,8 @@ void PrintMembers(const Sample& sample, long dept_filter, std::ostream& out) {
     DWORD uin = Number(m, "dwUin");
     DWORD dept = Number(m, "dwDeptId");
     if (dept_filter >= 0 && dept != static_cast<DWORD>(dept_filter)) continue;
-    out << uin << '\t' << Str(m, "strName") << '\t' << Str(m, "strEnglishName")
-        << '\t' << depts[dept] << '\t' << Str(m, "strMobile");
+    out << uin << '\t' << Str(m, "strName") << '\t' << Str(m, "strEnglishName") << '\t'
+        << depts[dept] << '\t' << Str(m, "strMobile");
     if (Util::Data::HasField(m, "rpt_str_lm")) out << "\tLM";
     if (uin == sample.self_uin()) out << "\t(own number)";
     out << '\n';
@@ -87,8 +85,7 @@ void PrintDepartments(const Sample& sample, std::ostream& out) {
   for (DWORD i = 0; i < count; ++i) {
     CKZComPtr<IKZDataRead> d;
     if (FAILED(sample.departments()->GetKZDataRead(i, &d)) || !d) continue;
-    children[Number(d, "dwParentId")].push_back(
-        {Number(d, "dwDeptId"), Str(d, "strDeptName")});
+    children[Number(d, "dwParentId")].push_back({Number(d, "dwDeptId"), Str(d, "strDeptName")});
   }
   sample.members()->GetCount(&count);
   for (DWORD i = 0; i < count; ++i) {
@@ -102,8 +99,7 @@ void PrintDepartments(const Sample& sample, std::ostream& out) {
   auto print = [&](auto& self, DWORD parent, int depth) -> void {
     if (depth > 32) return;
     for (const Dept& d : children[parent]) {
-      out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << d.id
-          << ' ' << d.name;
+      out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << d.id << ' ' << d.name;
       if (sizes[d.id] > 0) out << " (" << sizes[d.id] << ")";
       out << '\n';
       if (d.id != parent) self(self, d.id, depth + 1);
@@ -128,9 +124,8 @@ void PrintOuter(const Sample& sample, std::ostream& out) {
     if (FAILED(sample.outer_contacts()->GetKZDataRead(i, &c)) || !c) continue;
     int buddy = 1;
     c->GetBool("bBuddy", &buddy);
-    out << Number(c, "dwUin") << '\t' << Str(c, "strName") << '\t'
-        << Str(c, "strCompany") << '\t' << groups[Number(c, "dwGroupId")]
-        << "\tkind " << Number(c, "dwAccountKind")
+    out << Number(c, "dwUin") << '\t' << Str(c, "strName") << '\t' << Str(c, "strCompany") << '\t'
+        << groups[Number(c, "dwGroupId")] << "\tkind " << Number(c, "dwAccountKind")
         << (buddy ? "" : "\tstranger") << '\n';
   }
 }
@@ -138,9 +133,9 @@ void PrintOuter(const Sample& sample, std::ostream& out) {
 }  // namespace
 
 void RegisterSampleCommand(CLI::App& app, AppContext& context) {
-  CLI::App* cmd = app.add_subcommand(
-      "sample", "Show the sample organisation: summary, members, departments, "
-                "outer contacts");
+  CLI::App* cmd = app.add_subcommand("sample",
+                                     "Show the sample organisation: summary, members, departments, "
+                                     "outer contacts");
   cmd->callback([cmd, &context] {
     if (cmd->get_subcommands().empty()) {
       PrintSummary(context.host->sample(), *context.out);
@@ -148,18 +143,17 @@ void RegisterSampleCommand(CLI::App& app, AppContext& context) {
   });
 
   auto dept = std::make_shared<long>(-1);
-  CLI::App* members = cmd->add_subcommand(
-      "members", "List the members: number, name, English name, department, "
-                 "mobile phone");
+  CLI::App* members =
+      cmd->add_subcommand("members",
+                          "List the members: number, name, English name, department, "
+                          "mobile phone");
   members->add_option("--dept", *dept, "Only the members of this department id");
-  members->callback([dept, &context] {
-    PrintMembers(context.host->sample(), *dept, *context.out);
-  });
+  members->callback(
+      [dept, &context] { PrintMembers(context.host->sample(), *dept, *context.out); });
 
-  cmd->add_subcommand("depts", "Show the department tree with member counts")
-      ->callback([&context] {
-        PrintDepartments(context.host->sample(), *context.out);
-      });
+  cmd->add_subcommand("depts", "Show the department tree with member counts")->callback([&context] {
+    PrintDepartments(context.host->sample(), *context.out);
+  });
   cmd->add_subcommand("outer", "List the outer contacts")->callback([&context] {
     PrintOuter(context.host->sample(), *context.out);
   });

@@ -20,27 +20,21 @@ struct Step {
 constexpr Step kSteps[] = {
     {"The sample organisation", "sample"},
     {"Its department tree", "sample depts"},
-    {"A member as a property bag, with the type of every field",
-     "bag show --sample 10011 --tree"},
+    {"A member as a property bag, with the type of every field", "bag show --sample 10011 --tree"},
     {"Contact search: a polyphonic surname by its pinyin", "search zeng"},
     {"Contact search: initials", "search zl"},
-    {"Contact search: a phone number in the address book",
-     "search 1387 --address --phones"},
+    {"Contact search: a phone number in the address book", "search 1387 --address --phones"},
     {"The buddy menu of a colleague", "menu buddy 10002"},
     {"The buddy menu of an outer contact", "menu buddy 2800000001"},
     {"The menu of an outer-contact group", "menu outer-group"},
-    {"A member record converted into a KOA record and back",
-     "koa --sample 10011"},
+    {"A member record converted into a KOA record and back", "koa --sample 10011"},
     {"Fitting a text into 120 pixels",
      "text fit --font \"WenQuanYi Micro Hei\" --size 9 --width 120 "
      "\"鹪鹩网络科技有限公司客户端开发部\""},
-    {"Shortening a text at its beginning",
-     "ellipsis \"鹪鹩网络科技有限公司客户端开发部\" --max 8"},
+    {"Shortening a text at its beginning", "ellipsis \"鹪鹩网络科技有限公司客户端开发部\" --max 8"},
 };
 
-std::string_view FirstWord(std::string_view line) {
-  return line.substr(0, line.find(' '));
-}
+std::string_view FirstWord(std::string_view line) { return line.substr(0, line.find(' ')); }
 
 bool HasSubcommand(CLI::App& app, std::string_view name) {
   for (const CLI::App* sub : app.get_subcommands({})) {
@@ -59,8 +53,7 @@ void RunTour(AppContext& context) {
     app.require_subcommand(1);
     RegisterCommands(app, context);
     if (!HasSubcommand(app, FirstWord(step.command_line))) continue;
-    out << (first ? "" : "\n") << "# " << step.what << "\n$ wrenutil "
-        << step.command_line << '\n'
+    out << (first ? "" : "\n") << "# " << step.what << "\n$ wrenutil " << step.command_line << '\n'
         << std::flush;
     first = false;
     context.exit_code = kExitOk;
@@ -71,8 +64,8 @@ void RunTour(AppContext& context) {
       context.exit_code = e.get_exit_code();
     }
     if (context.exit_code != kExitOk) {
-      *context.err << "wrenutil: tour: the step above failed (exit code "
-                   << context.exit_code << ")\n";
+      *context.err << "wrenutil: tour: the step above failed (exit code " << context.exit_code
+                   << ")\n";
       ++failed;
     }
   }

@@ -25,8 +25,8 @@ namespace {
 std::string Quoted(const char* name) { return std::string("\"") + name + "\""; }
 
 // Reads a required u32 field of a record; on failure fills *error.
-bool RequireDWord(IKZData* data, const char* name, DWORD* value,
-                  const std::string& where, std::string* error) {
+bool RequireDWord(IKZData* data, const char* name, DWORD* value, const std::string& where,
+                  std::string* error) {
   if (FAILED(data->GetDWord(name, value))) {
     *error = where + ": field " + Quoted(name) + " is missing or not a u32";
     return false;
@@ -36,8 +36,7 @@ bool RequireDWord(IKZData* data, const char* name, DWORD* value,
 
 // An array field of the top level; an absent field gives an empty array,
 // another type is an error.
-bool OptionalArray(IKZData* org, const char* name, IKZArray** out,
-                   std::string* error) {
+bool OptionalArray(IKZData* org, const char* name, IKZArray** out, std::string* error) {
   BYTE type = 0;
   org->GetFieldType(name, &type);
   if (type == KZ_TYPE_NONE) {
@@ -116,15 +115,13 @@ std::unique_ptr<Sample> Sample::Parse(std::string_view json, std::string* error)
 }
 
 std::unique_ptr<Sample> Sample::Embedded(std::string* error) {
-  std::string_view json(reinterpret_cast<const char*>(kSampleOrg),
-                        kSampleOrgSize);
+  std::string_view json(reinterpret_cast<const char*>(kSampleOrg), kSampleOrgSize);
   std::unique_ptr<Sample> sample = Parse(json, error);
   if (!sample) *error = "embedded " + *error;
   return sample;
 }
 
-std::unique_ptr<Sample> Sample::FromFile(const std::string& path,
-                                         std::string* error) {
+std::unique_ptr<Sample> Sample::FromFile(const std::string& path, std::string* error) {
   std::string text;
   if (!ReadFile(path, &text, error)) return nullptr;
   std::unique_ptr<Sample> sample = Parse(text, error);
@@ -137,10 +134,8 @@ bool Sample::Index(std::string* error) {
   const std::string top = "organisation";
   DWORD major = 0;
   DWORD minor = 0;
-  if (!RequireDWord(org, "dwSelfUin", &self_uin_, top,
-               error) ||
-      !RequireDWord(org, "dwCorpUin", &corp_uin_, top,
-               error) ||
+  if (!RequireDWord(org, "dwSelfUin", &self_uin_, top, error) ||
+      !RequireDWord(org, "dwCorpUin", &corp_uin_, top, error) ||
       !RequireDWord(org, "dwClientVersionMajor", &major, top, error) ||
       !RequireDWord(org, "dwClientVersionMinor", &minor, top, error)) {
     return false;
@@ -176,8 +171,7 @@ bool Sample::Index(std::string* error) {
         return false;
       }
       DWORD uin = 0;
-      if (!RequireDWord(record.Get(), "dwUin", &uin,
-                   where, error)) {
+      if (!RequireDWord(record.Get(), "dwUin", &uin, where, error)) {
         return false;
       }
       // The array keeps the record alive; the index borrows it.
@@ -186,12 +180,11 @@ bool Sample::Index(std::string* error) {
   }
   std::sort(contacts_.begin(), contacts_.end(),
             [](const Entry& a, const Entry& b) { return a.uin < b.uin; });
-  auto duplicate = std::adjacent_find(
-      contacts_.begin(), contacts_.end(),
-      [](const Entry& a, const Entry& b) { return a.uin == b.uin; });
+  auto duplicate =
+      std::adjacent_find(contacts_.begin(), contacts_.end(),
+                         [](const Entry& a, const Entry& b) { return a.uin == b.uin; });
   if (duplicate != contacts_.end()) {
-    *error = top + ": contact number " + std::to_string(duplicate->uin) +
-             " appears twice";
+    *error = top + ": contact number " + std::to_string(duplicate->uin) + " appears twice";
     return false;
   }
   if (!IsMember(self_uin_)) {
@@ -203,16 +196,14 @@ bool Sample::Index(std::string* error) {
 }
 
 IKZData* Sample::FindContact(DWORD uin) const {
-  auto it = std::lower_bound(
-      contacts_.begin(), contacts_.end(), uin,
-      [](const Entry& e, DWORD value) { return e.uin < value; });
+  auto it = std::lower_bound(contacts_.begin(), contacts_.end(), uin,
+                             [](const Entry& e, DWORD value) { return e.uin < value; });
   return it != contacts_.end() && it->uin == uin ? it->record : nullptr;
 }
 
 bool Sample::IsMember(DWORD uin) const {
-  auto it = std::lower_bound(
-      contacts_.begin(), contacts_.end(), uin,
-      [](const Entry& e, DWORD value) { return e.uin < value; });
+  auto it = std::lower_bound(contacts_.begin(), contacts_.end(), uin,
+                             [](const Entry& e, DWORD value) { return e.uin < value; });
   return it != contacts_.end() && it->uin == uin && it->member;
 }
 
@@ -240,12 +231,10 @@ int Sample::Flag(const char* field, int fallback) const {
 
 // ---- Host -------------------------------------------------------------------
 
-std::unique_ptr<Host> Host::Create(const HostOptions& options,
-                                   std::string* error) {
+std::unique_ptr<Host> Host::Create(const HostOptions& options, std::string* error) {
   std::unique_ptr<Host> host(new Host);
-  host->sample_ = options.org_file.empty()
-                      ? Sample::Embedded(error)
-                      : Sample::FromFile(options.org_file, error);
+  host->sample_ = options.org_file.empty() ? Sample::Embedded(error)
+                                           : Sample::FromFile(options.org_file, error);
   if (!host->sample_) return nullptr;
   const Sample& sample = *host->sample_;
 
@@ -260,12 +249,9 @@ std::unique_ptr<Host> Host::Create(const HostOptions& options,
   CKZComPtr<IKZAccountService> account_service;
   CKZComPtr<IKZNetworkService> network_service;
   if (FAILED(platform::CreateMemoryAccountService(account, &account_service)) ||
-      FAILED(platform::CreateMemoryNetworkService(sample.client_ip(),
-                                                  &network_service)) ||
-      FAILED(host->core_->RegisterService(IKZAccountService::kIid,
-                                          account_service)) ||
-      FAILED(host->core_->RegisterService(IKZNetworkService::kIid,
-                                          network_service))) {
+      FAILED(platform::CreateMemoryNetworkService(sample.client_ip(), &network_service)) ||
+      FAILED(host->core_->RegisterService(IKZAccountService::kIid, account_service)) ||
+      FAILED(host->core_->RegisterService(IKZNetworkService::kIid, network_service))) {
     *error = "cannot register the host's services";
     host->core_->Clear();
     return nullptr;

@@ -34,8 +34,7 @@ class Sample {
   // The organisation compiled into the program (data/sample_org.json).
   static std::unique_ptr<Sample> Embedded(std::string* error);
   // Reads and parses a file; a missing or unreadable file is an error too.
-  static std::unique_ptr<Sample> FromFile(const std::string& path,
-                                          std::string* error);
+  static std::unique_ptr<Sample> FromFile(const std::string& path, std::string* error);
 
   ~Sample();
   Sample(const Sample&) = delete;
@@ -107,8 +106,7 @@ class Host {
  public:
   // Loads the organisation and installs the core with the host's services.
   // On failure returns null, installs nothing and fills *error.
-  static std::unique_ptr<Host> Create(const HostOptions& options,
-                                      std::string* error);
+  static std::unique_ptr<Host> Create(const HostOptions& options, std::string* error);
   // Uninstalls the core and releases every service and the organisation.
   ~Host();
   Host(const Host&) = delete;

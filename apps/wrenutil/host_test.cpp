@@ -92,9 +92,8 @@ TEST_F(SampleTest, IndexesMembersAndOuterContacts) {
     bool found, member, outer;
   };
   const Case kCases[] = {
-      {10001, true, true, false},      {10002, true, true, false},
-      {2800000001u, true, false, true}, {0, false, false, false},
-      {10003, false, false, false},    {4294967295u, false, false, false},
+      {10001, true, true, false}, {10002, true, true, false},   {2800000001u, true, false, true},
+      {0, false, false, false},   {10003, false, false, false}, {4294967295u, false, false, false},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.uin);
@@ -157,8 +156,7 @@ TEST_F(SampleTest, EmbeddedSampleHoldsWhatTheDemosNeed) {
     phones->GetCount(&phone_count);
     if (phone_count >= 2) ++two_phones;
   }
-  for (const wchar_t* s : {L"曾", L"单", L"解", L"区", L"仇", L"查", L"朴",
-                           L"覃", L"盖", L"缪"}) {
+  for (const wchar_t* s : {L"曾", L"单", L"解", L"区", L"仇", L"查", L"朴", L"覃", L"盖", L"缪"}) {
     EXPECT_TRUE(surnames.count(s)) << Util::Convert::Utf8FromWS(s, -1).str();
   }
   EXPECT_GE(lm_holders, 5);
@@ -200,11 +198,16 @@ TEST(ParseIPv4Test, AcceptsOnlyFourDecimalBytes) {
     DWORD address;
   };
   const Case kCases[] = {
-      {"10.24.8.17", true, 0x0A180811},  {"0.0.0.0", true, 0},
-      {"255.255.255.255", true, 0xFFFFFFFF}, {"1.2.3", false, 0},
-      {"1.2.3.4.5", false, 0},           {"1.2.3.256", false, 0},
-      {"1..3.4", false, 0},              {"a.b.c.d", false, 0},
-      {"1.2.3.4 ", false, 0},            {"", false, 0},
+      {"10.24.8.17", true, 0x0A180811},
+      {"0.0.0.0", true, 0},
+      {"255.255.255.255", true, 0xFFFFFFFF},
+      {"1.2.3", false, 0},
+      {"1.2.3.4.5", false, 0},
+      {"1.2.3.256", false, 0},
+      {"1..3.4", false, 0},
+      {"a.b.c.d", false, 0},
+      {"1.2.3.4 ", false, 0},
+      {"", false, 0},
       {"0001.2.3.4", false, 0},
   };
   for (const Case& c : kCases) {
@@ -229,19 +232,14 @@ TEST_F(HostTest, ServesTheSessionAndTheLogSuffixServices) {
 
     CKZComPtr<IKZCore> core;
     ASSERT_EQ(Util::Core::GetPlatformCore(&core), S_OK);
-    EXPECT_EQ(static_cast<IKZCore*>(core.Get()),
-              static_cast<IKZCore*>(host->core()));
+    EXPECT_EQ(static_cast<IKZCore*>(core.Get()), static_cast<IKZCore*>(host->core()));
     CKZComPtr<IKZAccountService> account;
-    ASSERT_EQ(core->GetService(IKZAccountService::kIid,
-                               reinterpret_cast<void**>(&account)),
-              S_OK);
+    ASSERT_EQ(core->GetService(IKZAccountService::kIid, reinterpret_cast<void**>(&account)), S_OK);
     DWORD corp = 0;
     account->GetCorpUin(&corp);
     EXPECT_EQ(corp, sample.corp_uin());
     CKZComPtr<IKZNetworkService> network;
-    ASSERT_EQ(core->GetService(IKZNetworkService::kIid,
-                               reinterpret_cast<void**>(&network)),
-              S_OK);
+    ASSERT_EQ(core->GetService(IKZNetworkService::kIid, reinterpret_cast<void**>(&network)), S_OK);
     DWORD ip = 0;
     network->GetClientIP(&ip);
     // Network order: the first byte of the dotted text comes first in memory.

@@ -1,12 +1,11 @@
 // wrenutil: the demo client. It installs a platform core with in-memory
 // services over an organisation (the embedded sample unless --org names a
 // file) and runs one subcommand against the library.
+#include <CLI/CLI.hpp>
 #include <exception>
 #include <iostream>
 #include <memory>
 #include <string>
-
-#include <CLI/CLI.hpp>
 
 #include "apps/wrenutil/app_context.h"
 #include "apps/wrenutil/commands.h"
@@ -38,8 +37,7 @@ int Run(int argc, char** argv) {
       "organisation served by in-memory platform services.",
       "wrenutil"};
   app.set_version_flag("--version", "wrenutil " WRENUTIL_VERSION);
-  app.add_flag("--log", context.log,
-               "Show the platform's log records on stderr");
+  app.add_flag("--log", context.log, "Show the platform's log records on stderr");
   app.add_option("--org", org_file,
                  "Load the organisation from this JSON file instead of the "
                  "embedded sample (same layout, see data/README.md)");
@@ -72,8 +70,7 @@ int Run(int argc, char** argv) {
   host.reset();
 
   if (std::int64_t alive = platform::LiveObjectCount(); alive != 0) {
-    std::cerr << "wrenutil: internal error: " << alive
-              << " platform objects still alive at exit\n";
+    std::cerr << "wrenutil: internal error: " << alive << " platform objects still alive at exit\n";
     if (code == kExitOk) code = kExitInternal;
   }
   return code;
