@@ -1,6 +1,8 @@
 #include "platform/common/kzdata.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string_view>
 #include <string>
 #include <utility>
 #include <variant>
@@ -250,16 +252,43 @@ class Data : public platform::RefCounted<IKZData> {
     return nullptr;
   }
   // Finds a field by either name form; sets *hr to the failure otherwise.
-  template <class Name>
-  const Value* Lookup(Name name, HRESULT* hr) {
-    std::string narrow;
-    if (!NarrowName(name, &narrow)) {
+  // Reading allocates nothing: narrow names compare as they are, ASCII wide
+  // names unit by unit (other wide names go through UTF-8).
+  const Value* Lookup(const char* name, HRESULT* hr) const {
+    if (name == nullptr || *name == '\0') {
       *hr = E_INVALIDARG;
       return nullptr;
     }
-    const Value* v = FindValue(narrow);
-    if (v == nullptr) *hr = KZ_E_NOFIELD;
-    return v;
+    std::string_view wanted(name);
+    for (const Field& f : fields_) {
+      if (f.name == wanted) return &f.value;
+    }
+    *hr = KZ_E_NOFIELD;
+    return nullptr;
+  }
+  const Value* Lookup(const wchar_t* name, HRESULT* hr) const {
+    if (name == nullptr || *name == L'\0') {
+      *hr = E_INVALIDARG;
+      return nullptr;
+    }
+    std::size_t length = 0;
+    bool ascii = true;
+    for (; name[length] != L'\0'; ++length) {
+      if (static_cast<std::uint32_t>(name[length]) >= 0x80) ascii = false;
+    }
+    if (!ascii) {
+      std::string narrow = Util::Convert::Utf8FromWS(name, -1).str();
+      return Lookup(narrow.c_str(), hr);
+    }
+    for (const Field& f : fields_) {
+      if (f.name.size() == length &&
+          std::equal(f.name.begin(), f.name.end(), name,
+                     [](char a, wchar_t b) { return static_cast<wchar_t>(a) == b; })) {
+        return &f.value;
+      }
+    }
+    *hr = KZ_E_NOFIELD;
+    return nullptr;
   }
   template <class Slot, class Name, class T>
   HRESULT GetNumber(Name name, T* out, BYTE code) {
