@@ -3,6 +3,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -51,6 +52,12 @@ std::wstring OrEmpty(const wchar_t* s) { return s ? s : L""; }
 void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module,
                      const wchar_t* format, va_list args) {
   if (record == nullptr || format == nullptr) return;
+  // Logging never changes the caller's last error.
+  const int saved_errno = errno;
+  struct RestoreErrno {
+    int value;
+    ~RestoreErrno() { errno = value; }
+  } restore{saved_errno};
   Sinks& sinks = GetSinks();
   {
     std::lock_guard lock(sinks.mutex);

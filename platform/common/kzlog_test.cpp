@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdarg>
 #include <cstddef>
 #include <string>
 #include <vector>
@@ -99,4 +101,21 @@ TEST(LogClock, Sources) {
   EXPECT_LE(a, b);
 }
 
+}  // namespace
+
+namespace {
+TEST(KzLogErrnoTest, LoggingKeepsTheCallersLastError) {
+  int sink = platform::AddLogSink([](const platform::LogEntry&) { errno = EBADF; });
+  KZLogRecord record;
+  errno = ENOENT;
+  auto log = [&](const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    KZLog_DoKZLogVW(&record, L"m", format, args);
+    va_end(args);
+  };
+  log(L"%hs", "\xff");  // a failing narrow argument too
+  EXPECT_EQ(errno, ENOENT);
+  platform::RemoveLogSink(sink);
+}
 }  // namespace
