@@ -32,8 +32,16 @@
 #include "platform/gf/text_engine.h"
 
 // The library.
+#include "platform/common/gbk.h"
+#include "platform/common/perf.h"
+#include "platform/common/pinyin.h"
+#include "platform/kernelutil/configservice.h"
+#include "platform/kernelutil/orgmembership.h"
+#include "platform/koa/koa.h"
+#include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
+#include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 
 #endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
