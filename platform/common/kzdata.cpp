@@ -650,30 +650,22 @@ HRESULT CopyArray(IKZArray* from, CKZComPtr<IKZArray>& to) {
   return S_OK;
 }
 
+// Copies the object of a buffer, record or array value with `copy`.
+template <class I, class Copy>
+HRESULT CopyObject(const Value& from, Value* to, Copy copy) {
+  CKZComPtr<I> object;
+  HRESULT hr = copy(std::get<CKZComPtr<I>>(from.v).Get(), object);
+  if (FAILED(hr)) return hr;
+  to->v = std::move(object);
+  return S_OK;
+}
+
 HRESULT DeepCopy(const Value& from, Value* to) {
   to->type = from.type;
   switch (from.type) {
-    case KZ_TYPE_BUF: {
-      CKZComPtr<IKZBuffer> b;
-      HRESULT hr = CopyBuffer(std::get<CKZComPtr<IKZBuffer>>(from.v).Get(), b);
-      if (FAILED(hr)) return hr;
-      to->v = std::move(b);
-      return S_OK;
-    }
-    case KZ_TYPE_KZDATA: {
-      CKZComPtr<IKZData> d;
-      HRESULT hr = CopyData(std::get<CKZComPtr<IKZData>>(from.v).Get(), d);
-      if (FAILED(hr)) return hr;
-      to->v = std::move(d);
-      return S_OK;
-    }
-    case KZ_TYPE_KZARRAY: {
-      CKZComPtr<IKZArray> a;
-      HRESULT hr = CopyArray(std::get<CKZComPtr<IKZArray>>(from.v).Get(), a);
-      if (FAILED(hr)) return hr;
-      to->v = std::move(a);
-      return S_OK;
-    }
+    case KZ_TYPE_BUF: return CopyObject<IKZBuffer>(from, to, CopyBuffer);
+    case KZ_TYPE_KZDATA: return CopyObject<IKZData>(from, to, CopyData);
+    case KZ_TYPE_KZARRAY: return CopyObject<IKZArray>(from, to, CopyArray);
     default:
       to->v = from.v;  // numbers, texts, interface references
       return S_OK;
@@ -682,9 +674,7 @@ HRESULT DeepCopy(const Value& from, Value* to) {
 
 HRESULT Data::PutInto(IKZData* destination, const std::string& name, Value value) {
   if (Data* ours = AsOurs(destination)) {
-    if (value.type == KZ_TYPE_KZDATA || value.type == KZ_TYPE_KZARRAY) {
-      // A fresh deep copy cannot contain the destination.
-    }
+    // A fresh deep copy cannot contain the destination: no cycle check.
     ours->Put(name, std::move(value));
     return S_OK;
   }
