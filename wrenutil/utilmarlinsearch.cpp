@@ -1,7 +1,9 @@
 #include "wrenutil/utilmarlinsearch.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cwchar>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,10 @@ constexpr int kSpellMode = 5;  // MakeSpellCode: full lower-case spelling
 
 #define SEARCH_ASSERT_FALSE(line) WREN_ASSERT_AT(L"FALSE", kSource, (line))
 
+// The steps that run for every text of a search are folded into the search
+// loop; the rarer ones (the scan itself, writing a hit) stay calls.
+#define SEARCH_HOT [[gnu::always_inline]] inline
+
 // Lower-cases one character as CKZStringW::MakeLower does. ASCII and the
 // caseless CJK block (radicals to Yi, U+2E80-U+A4CF) are answered here.
 inline wchar_t Lower(wchar_t ch) {
@@ -28,43 +34,131 @@ inline wchar_t Lower(wchar_t ch) {
     return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
   }
   if (ch >= 0x2E80 && ch <= 0xA4CF) return ch;
-  CKZStringW one(std::wstring(1, ch));
-  one.MakeLower();
-  return one.GetAt(0);
+  return platform::ToLowerChar(ch);
 }
 
-// Byte comparisons of short GBK texts, inline (the spelling scan makes
-// several per character).
-inline bool Equal(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+inline bool Equal(const char* a, const char* b, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
     if (a[i] != b[i]) return false;
   }
   return true;
 }
 
-inline bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         Equal(text.substr(0, prefix.size()), prefix);
-}
-
-inline bool Contains(std::string_view text, std::string_view part) {
-  if (part.size() > text.size()) return false;
-  for (std::size_t at = 0; at + part.size() <= text.size(); ++at) {
-    if (Equal(text.substr(at, part.size()), part)) return true;
+// True when `part` occurs in `text`.
+inline bool Contains(std::string_view text, const char* part, std::size_t n) {
+  if (n > text.size()) return false;
+  for (std::size_t at = 0; at + n <= text.size(); ++at) {
+    if (Equal(text.data() + at, part, n)) return true;
   }
   return false;
 }
 
-// Buffers reused across the matches of one call, so that the per-character
-// steps of the spelling scan allocate nothing once they have warmed up.
+// The quick test in front of the spelling scan: which bytes of the key's
+// GBK form the spellings of a text hold. Every distinct key byte gets a bit
+// (past 64 distinct bytes they share bits, which only makes the test let
+// more through); the bits of every ASCII character (lower-cased) and of
+// every syllable are worked out once per key.
+class SpellFilter {
+ public:
+  void Build(std::string_view key, const platform::CharSpeller& speller) {
+    std::fill(std::begin(byte_bits_), std::end(byte_bits_), 0);
+    need_ = 0;
+    unsigned next = 0;
+    for (char c : key) {
+      std::uint64_t& bit = byte_bits_[static_cast<unsigned char>(c)];
+      if (bit == 0) bit = std::uint64_t{1} << (next++ % 64);
+      need_ |= bit;
+    }
+    for (unsigned c = 1; c < 0x80; ++c) {
+      ascii_bits_[c] = byte_bits_[Lower(static_cast<wchar_t>(c))];
+    }
+    ascii_bits_[0] = 0;  // U+0000 converts to nothing
+    syllable_bits_.assign(speller.SyllableCount(), 0);
+    for (std::uint32_t i = 1; i < speller.SyllableCount(); ++i) {
+      for (char c : speller.Syllable(i)) {
+        syllable_bits_[i] |= byte_bits_[static_cast<unsigned char>(c)];
+      }
+    }
+  }
+
+  // False when no spelling scan of `text` can find the key: every hit of the
+  // scan (initials, a prefix of one spelling, a run of spellings) is made of
+  // bytes of the spellings of the text's characters, so a key byte that none
+  // of them holds rules a hit out.
+  bool MaySpell(std::wstring_view text, const platform::CharSpeller& speller) const {
+    std::uint64_t seen = 0;
+    for (wchar_t ch : text) {
+      const auto cp = static_cast<std::uint32_t>(ch);
+      if (cp < 0x80) {
+        seen |= ascii_bits_[cp];
+      } else {
+        const std::uint32_t code = speller.GbkCode(Lower(ch));
+        if (code < 0x100) {
+          seen |= byte_bits_[code];  // no GBK form gives 0, whose bit is no key byte's
+        } else if (std::uint32_t syllable = speller.SyllableOf(code); syllable != 0) {
+          seen |= syllable_bits_[syllable];
+        } else {
+          seen |= byte_bits_[code >> 8] | byte_bits_[code & 0xFF];
+        }
+      }
+      if (seen == need_) return true;
+    }
+    return false;
+  }
+
+ private:
+  std::uint64_t need_ = 0;
+  std::uint64_t byte_bits_[256] = {};
+  std::uint64_t ascii_bits_[0x80] = {};
+  std::vector<std::uint64_t> syllable_bits_;
+};
+
+// A key in the forms the matcher compares: as given, and in GBK with its
+// quick test, made on first use and kept for the rest of the call.
+class MatchKey {
+ public:
+  void Reset(std::wstring_view wide) {
+    wide_ = wide;
+    converted_ = false;
+  }
+  std::wstring_view wide() const { return wide_; }
+  // Empty when the key has no GBK form.
+  std::string_view Gbk(const platform::CharSpeller& speller) {
+    if (!converted_) Convert(speller);
+    return gbk_;
+  }
+  // Valid once Gbk() was called.
+  const SpellFilter& filter() const { return filter_; }
+
+ private:
+  void Convert(const platform::CharSpeller& speller) {
+    converted_ = true;
+    CKZStringA gbk;
+    Util::Convert::UnicodeToGBK(gbk, wide_.data(), static_cast<int>(wide_.size()));
+    gbk_ = gbk.str();
+    filter_.Build(gbk_, speller);
+  }
+
+  std::wstring_view wide_;
+  bool converted_ = false;
+  std::string gbk_;
+  SpellFilter filter_;
+};
+
+// What the matches of one call share: the key (lower-cased by the caller) and
+// its spelled form, and buffers, so that matching a text allocates nothing
+// once warmed up.
 struct Scratch {
-  std::wstring lowered;
-  CKZStringA key_gbk;
-  CKZStringA spelled_key_gbk;
-  CKZStringW spelled_key;
-  std::string initials;
-  std::string spelled;
+  explicit Scratch(std::wstring_view key_text) { key.Reset(key_text); }
+
+  platform::CharSpeller speller;
+  MatchKey key;
+  // The key with its Chinese characters spelled out, made on first use.
+  bool spelled_key_made = false;
+  bool spelled_key_ok = false;
+  CKZStringW spelled_key_text;
+  MatchKey spelled_key;
+  std::string spelled;  // the start of the scan's spelled text
 };
 
 // A text to match: `text` is followed by a zero character, so that it can be
@@ -80,21 +174,148 @@ Text TextOf(const CKZStringW& s) {
   return {s.GetString(), static_cast<std::size_t>(s.GetLength())};
 }
 
-int MatchText(Text content, std::wstring_view key, int spell_mode,
+// A string read from a bag, up to its first zero character (a system string
+// always ends in one).
+Text TextOf(const CKZBSTR& s) {
+  const wchar_t* chars = s.c_str();
+  const std::size_t length = s.Length();
+  const wchar_t* zero = std::wmemchr(chars, L'\0', length);
+  return {chars, zero != nullptr ? static_cast<std::size_t>(zero - chars) : length};
+}
+
+// The first occurrence of `key` in the lower-cased `text`.
+std::size_t FindLowered(std::wstring_view text, std::wstring_view key) {
+  if (key.size() > text.size()) return std::wstring_view::npos;
+  const wchar_t first = key[0];
+  for (std::size_t at = 0; at + key.size() <= text.size(); ++at) {
+    if (Lower(text[at]) != first) continue;
+    std::size_t k = 1;
+    while (k < key.size() && Lower(text[at + k]) == key[k]) ++k;
+    if (k == key.size()) return at;
+  }
+  return std::wstring_view::npos;
+}
+
+// The spelling scan. Each character of the text, lower-cased, gives its GBK
+// form and its spelling (the form itself when it has none), and three tests
+// are made in this order: the initials collected so far equal the key; the
+// character's spelling begins with the key; the spellings collected since
+// the scan (re)started begin with the key. When the spellings collected no
+// longer occur in the key after a run had begun, the scan goes back to the
+// run's start (once to the character before it) and collects anew.
+//
+// The collected texts are not kept whole: only whether they are still a
+// prefix of the key matters for the equality and prefix tests, and only
+// their first key-length bytes for the containment test, since a longer
+// text cannot occur in the key.
+[[gnu::noinline]] int SpellScan(std::wstring_view text, MatchKey& match_key, Scratch& s, int& position,
+              int& length) {
+  const platform::CharSpeller& speller = s.speller;
+  const std::string_view key_a = match_key.Gbk(speller);
+  const std::size_t k = key_a.size();
+  const char* key = key_a.data();
+  std::string& spelled = s.spelled;
+  spelled.resize(k);
+
+  std::size_t initials_size = 0;
+  bool initials_prefix = true;  // the initials so far begin the key
+  std::size_t spelled_size = 0;
+  bool spelled_prefix = true;  // the spellings so far begin the key (and are shorter)
+  int run_start = -1;
+  int last_restart = -1;
+  const int size = static_cast<int>(text.size());
+  for (int i = 0; i < size; ++i) {
+    const std::uint32_t code = speller.GbkCode(Lower(text[static_cast<std::size_t>(i)]));
+    if (code == 0) continue;  // no GBK form, or U+0000 (converts to nothing)
+    char ch_bytes[2];
+    std::string_view spell;
+    if (code < 0x100) {
+      ch_bytes[0] = static_cast<char>(code);
+      spell = {ch_bytes, 1};
+    } else {
+      spell = speller.Spelling(code);
+      if (spell.empty()) {
+        ch_bytes[0] = static_cast<char>(code >> 8);
+        ch_bytes[1] = static_cast<char>(code & 0xFF);
+        spell = {ch_bytes, 2};
+      }
+    }
+    // A spelling of its own is a reading (ASCII letters); a character spelled
+    // as itself is not.
+    const bool own = spell.data() != ch_bytes;
+
+    if (!own) {
+      initials_size = 0;  // no spelling of its own: the initials restart
+      initials_prefix = true;
+    } else {
+      initials_prefix = initials_prefix && initials_size < k && key[initials_size] == spell[0];
+      ++initials_size;
+    }
+    if (initials_prefix && initials_size == k) {
+      position = i - static_cast<int>(k) + 1;
+      length = static_cast<int>(k);
+      return 1;
+    }
+    if (spell.size() >= k && Equal(spell.data(), key, k)) {
+      position = i;
+      length = 1;
+      return 1;
+    }
+
+    // Collect the spelling; note whether the collected text now begins with
+    // the whole key.
+    bool begins_with_key = false;
+    if (spelled_prefix) {
+      const std::size_t compared = std::min(spell.size(), k - spelled_size);
+      if (!Equal(spell.data(), key + spelled_size, compared)) {
+        spelled_prefix = false;
+      } else if (spelled_size + spell.size() >= k) {
+        begins_with_key = true;
+        spelled_prefix = false;
+      }
+    }
+    if (spelled_size + spell.size() <= k) {
+      std::copy(spell.begin(), spell.end(), spelled.begin() + static_cast<std::ptrdiff_t>(spelled_size));
+    }
+    spelled_size += spell.size();
+
+    if (run_start == -1 && spell.size() <= k && Equal(key, spell.data(), spell.size())) {
+      run_start = i;
+    }
+    if (begins_with_key) {
+      position = run_start;
+      length = i - run_start + 1;
+      return 1;
+    }
+    if (run_start != -1 && !spelled_prefix &&
+        (spelled_size > k || !Contains(key_a, spelled.data(), spelled_size))) {
+      // Start again at the run's first character, or, when the scan already
+      // went back there once, at the character after it.
+      int restart = last_restart >= run_start - 1 ? run_start : run_start - 1;
+      i = restart;
+      last_restart = restart;
+      run_start = -1;
+      spelled_size = 0;
+      spelled_prefix = true;
+    }
+  }
+  return 0;
+}
+
+SEARCH_HOT int MatchText(Text content, MatchKey& match_key, int spell_mode,
               const std::vector<CKZStringW>* runs, int& position, int& length,
               Scratch& s) {
   CPerfRecordScope perf(kSource, 638, 1, L"Util::MarlinSearch::Match",
                         L"*.CGroupMemberSearcher::Match");
+  const std::wstring_view key = match_key.wide();
   if (content.empty() || key.empty()) return 0;
   position = -1;
   length = 0;
   std::wstring_view text = content.view();
 
   if (spell_mode == 0) {
-    s.lowered.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) s.lowered[i] = Lower(text[i]);
-    std::size_t found = s.lowered.find(key);
-    if (found == std::wstring::npos) return 0;
+    std::size_t found = FindLowered(text, key);
+    if (found == std::wstring_view::npos) return 0;
     position = static_cast<int>(found);
     length = static_cast<int>(key.size());
     return 1;
@@ -114,73 +335,15 @@ int MatchText(Text content, std::wstring_view key, int spell_mode,
     }
   }
 
-  Util::Convert::UnicodeToGBK(s.key_gbk, key.data(),
-                              static_cast<int>(key.size()));
-  const std::string_view key_a = s.key_gbk.str();
-  if (key_a.empty()) {
+  if (match_key.Gbk(s.speller).empty()) {
     SEARCH_ASSERT_FALSE(676);
     return 0;
   }
-
-  std::string& initials = s.initials;
-  std::string& spelled = s.spelled;
-  initials.clear();
-  spelled.clear();
-  int run_start = -1;
-  int last_restart = -1;
-  const int size = static_cast<int>(text.size());
-  for (int i = 0; i < size; ++i) {
-    // The character's GBK form and its spelling, through the one-character
-    // forms of UnicodeToGBK and MakeSpellCode: a character without a reading
-    // is spelled as itself. U+0000 converts to nothing and is skipped.
-    const wchar_t lower = Lower(text[static_cast<std::size_t>(i)]);
-    char ch_bytes[2];
-    const int ch_size = platform::EncodeGbkChar(lower, ch_bytes);
-    if (ch_size == 0 || lower == 0) continue;
-    const std::string_view ch_a(ch_bytes, static_cast<std::size_t>(ch_size));
-    std::string_view spell;
-    if (ch_size == 2) {
-      spell = platform::SpellGbkChar(static_cast<unsigned char>(ch_bytes[0]),
-                                     static_cast<unsigned char>(ch_bytes[1]));
-    }
-    if (spell.empty()) spell = ch_a;
-
-    if (Equal(spell, ch_a)) {
-      initials.clear();  // no spelling of its own: the initials restart
-    } else {
-      initials.push_back(spell[0]);
-    }
-    if (Equal(key_a, initials)) {
-      position = i - static_cast<int>(initials.size()) + 1;
-      length = static_cast<int>(initials.size());
-      return 1;
-    }
-    if (StartsWith(spell, key_a)) {
-      position = i;
-      length = 1;
-      return 1;
-    }
-    spelled.append(spell);
-    if (run_start == -1 && StartsWith(key_a, spell)) run_start = i;
-    if (StartsWith(spelled, key_a)) {
-      position = run_start;
-      length = i - run_start + 1;
-      return 1;
-    }
-    if (run_start != -1 && !Contains(key_a, spelled)) {
-      // Start again at the run's first character, or, when the scan already
-      // went back there once, at the character after it.
-      int restart = last_restart >= run_start - 1 ? run_start : run_start - 1;
-      i = restart;
-      last_restart = restart;
-      run_start = -1;
-      spelled.clear();
-    }
-  }
-  return 0;
+  if (!match_key.filter().MaySpell(text, s.speller)) return 0;
+  return SpellScan(text, match_key, s, position, length);
 }
 
-void InsertHit(IKZArray* hits, Text content, const wchar_t* field_name,
+[[gnu::noinline]] void InsertHit(IKZArray* hits, Text content, const wchar_t* field_name,
                int position, int length, IKZDataRead* record) {
   CPerfRecordScope perf(kSource, 782, 1,
                         L"Util::MarlinSearch::InsertMatchedItem",
@@ -196,12 +359,11 @@ void InsertHit(IKZArray* hits, Text content, const wchar_t* field_name,
   hit->SetStr("strMatchedFieldName", field_name);
 }
 
-int MatchAndInsertText(const wchar_t* field_name, Text content,
-                       std::wstring_view key, IKZArray* hits, int spell_mode,
-                       const std::vector<CKZStringW>* runs,
+SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, MatchKey& key,
+                       IKZArray* hits, int spell_mode, const std::vector<CKZStringW>* runs,
                        IKZDataRead* record, Scratch& s) {
   if (content.empty()) return 0;
-  if (key.empty() || hits == nullptr) {
+  if (key.wide().empty() || hits == nullptr) {
     SEARCH_ASSERT_FALSE(621);
     return 0;
   }
@@ -214,34 +376,34 @@ int MatchAndInsertText(const wchar_t* field_name, Text content,
   return 1;
 }
 
-int MatchField(BYTE mask, const wchar_t* field_name, Text content,
-               const CKZStringW& key, IKZArray* hits,
-               const std::vector<CKZStringW>* runs, IKZDataRead* record,
-               Scratch& s) {
-  std::wstring_view key_view = key.str();
+// Matches one text with the key of `s` (see MatchFiled).
+SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IKZArray* hits,
+               const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
   if ((mask & kKeyHasDoubleByte) == 0) {
     int spell_mode = (mask & kKeyHasLetter) != 0 ? 1 : 0;
-    return MatchAndInsertText(field_name, content, key_view, hits, spell_mode,
-                              runs, record, s);
+    return MatchAndInsertText(field_name, content, s.key, hits, spell_mode, runs, record, s);
   }
   if (mask == kKeyHasDoubleByte) {
-    return MatchAndInsertText(field_name, content, key_view, hits, 0, runs,
-                              record, s);
+    return MatchAndInsertText(field_name, content, s.key, hits, 0, runs, record, s);
   }
-  if (MatchAndInsertText(field_name, content, key_view, hits, 1, runs, record,
-                         s)) {
+  if (MatchAndInsertText(field_name, content, s.key, hits, 1, runs, record, s)) {
     return 1;
   }
   if (runs == nullptr || runs->empty()) return 0;
   // Once more with the key spelled out: "张s" becomes "zhangs".
-  Util::Convert::UnicodeToGBK(s.key_gbk, key.GetString(), key.GetLength());
-  Util::Py::MakeSpellCode(s.key_gbk, kSpellMode, &s.spelled_key_gbk);
-  if (!Util::Convert::GBKToUnicode(s.spelled_key, s.spelled_key_gbk.GetString(),
-                                   s.spelled_key_gbk.GetLength())) {
-    return 0;
+  if (!s.spelled_key_made) {
+    s.spelled_key_made = true;
+    const std::wstring_view key = s.key.wide();
+    CKZStringA key_gbk;
+    CKZStringA spelled_gbk;
+    Util::Convert::UnicodeToGBK(key_gbk, key.data(), static_cast<int>(key.size()));
+    Util::Py::MakeSpellCode(key_gbk, kSpellMode, &spelled_gbk);
+    s.spelled_key_ok = Util::Convert::GBKToUnicode(
+        s.spelled_key_text, spelled_gbk.GetString(), spelled_gbk.GetLength());
+    s.spelled_key.Reset(s.spelled_key_text.str());
   }
-  return MatchAndInsertText(field_name, content, s.spelled_key.str(), hits, 1,
-                            runs, record, s);
+  if (!s.spelled_key_ok) return 0;
+  return MatchAndInsertText(field_name, content, s.spelled_key, hits, 1, runs, record, s);
 }
 
 // The decimal text of a number, followed by a zero character.
@@ -284,12 +446,11 @@ struct Search {
   BYTE mask = 0;
   std::vector<CKZStringW> runs;
   CKZComPtr<IKZArray> hits;
-  Scratch scratch;
+  Scratch scratch{key.str()};
   CKZBSTR value;  // the string read last
 
   int Try(const FieldName& field, Text text, IKZDataRead* record) {
-    return MatchField(mask, field.wide.GetString(), text, key, hits, &runs,
-                      record, scratch);
+    return MatchField(mask, field.wide.GetString(), text, hits, &runs, record, scratch);
   }
 
   // Reads the string field `name` of `source` (up to its first zero
@@ -297,8 +458,7 @@ struct Search {
   int TryStringField(const char* name, IKZDataRead* source,
                      const FieldName& field, IKZDataRead* record) {
     source->GetStr(name, &value);
-    const wchar_t* text = value.c_str();
-    return Try(field, {text, std::wcslen(text)}, record);
+    return Try(field, TextOf(value), record);
   }
 
   int TryStringFields(const std::vector<FieldName>& fields,
@@ -323,6 +483,7 @@ bool PrepareSearch(const CKZStringW& key, IKZArrayRead* items,
   }
   search->key = key;
   search->key.MakeLower();
+  search->scratch.key.Reset(search->key.str());
   *count = 0;
   items->GetCount(count);
   if (*count == 0 || nothing_to_visit) return false;
@@ -401,9 +562,8 @@ void AnalyseKey(const CKZStringW& key, BYTE& mask,
 
 int Match(const CKZStringW& content, const CKZStringW& key, int spell_mode,
           std::vector<CKZStringW>* runs, int& position, int& length) {
-  Scratch s;
-  return MatchText(TextOf(content), key.str(), spell_mode, runs, position,
-                   length, s);
+  Scratch s(key.str());
+  return MatchText(TextOf(content), s.key, spell_mode, runs, position, length, s);
 }
 
 void InsertMatchedItem(IKZArray* hits, const CKZStringW& content,
@@ -416,18 +576,17 @@ void InsertMatchedItem(IKZArray* hits, const CKZStringW& content,
 int MatchAndInsert(const CKZStringW& field_name, const CKZStringW& content,
                    const CKZStringW& key, IKZArray* hits, int spell_mode,
                    std::vector<CKZStringW>* runs, IKZDataRead* record) {
-  Scratch s;
-  return MatchAndInsertText(field_name.GetString(), TextOf(content), key.str(),
-                            hits, spell_mode, runs, record, s);
+  Scratch s(key.str());
+  return MatchAndInsertText(field_name.GetString(), TextOf(content), s.key, hits, spell_mode,
+                            runs, record, s);
 }
 
 int MatchFiled(BYTE mask, const CKZStringW& field_name,
                const CKZStringW& content, const CKZStringW& key,
                IKZArray* hits, std::vector<CKZStringW>* runs,
                IKZDataRead* record) {
-  Scratch s;
-  return MatchField(mask, field_name.GetString(), TextOf(content), key, hits,
-                    runs, record, s);
+  Scratch s(key.str());
+  return MatchField(mask, field_name.GetString(), TextOf(content), hits, runs, record, s);
 }
 
 int DoMatch(const CKZStringW& key, const CKZStringW& content,
@@ -491,10 +650,8 @@ long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
           DWORD n = 0;
           array->GetCount(&n);
           for (DWORD e = 0; e < n; ++e) {
-            CKZBSTR text;
-            array->GetStr(e, &text);
-            const wchar_t* chars = text.c_str();
-            if (search.Try(field, {chars, std::wcslen(chars)}, item)) return 1;
+            array->GetStr(e, &search.value);
+            if (search.Try(field, TextOf(search.value), item)) return 1;
           }
         }
 

@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
 #include "platform/common/kzjson.h"
+#include "platform/common/pinyin.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/testing/platform_test.h"
+#include "wrenutil/testing/literal_match.h"
 
 namespace Util::MarlinSearch {
 namespace {
@@ -204,6 +207,75 @@ TEST_F(SearchTest, MatchRejectsEmptyTextsAndUnconvertibleKeys) {
                   position, length), 0);
   EXPECT_EQ(position, -1);
   EXPECT_EQ(AssertLines(), std::vector<int>{676});
+}
+
+// The matcher against its rules written out literally, over random texts and
+// keys drawn from the characters that matter: letters of both cases, digits,
+// Chinese characters (polyphonic ones and ones that spell alike included),
+// double-byte symbols, characters without a GBK form, U+0000. Half of the
+// keys are cut from the spellings of the text, so that hits, restarts and
+// near misses are common.
+TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
+  const std::wstring alphabet =
+      std::wstring(L"aAbBgGhHnNsSwWzZiIeEuUvV019 -_.") +
+      L"张章王汪李黎赵曾单吕女长三山小明伟为安啊吧爸中文，。（Ａｂ０Éé" + kEmoji +
+      std::wstring(1, L'\0');
+  std::mt19937 rng(4241);
+  auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+  auto random_text = [&](std::size_t max) {
+    std::wstring t;
+    for (std::size_t n = 1 + pick(max); n > 0; --n) t.push_back(alphabet[pick(alphabet.size())]);
+    return t;
+  };
+  auto spelling_of = [](const std::wstring& text) {
+    std::string out;
+    for (wchar_t ch : text) {
+      std::string_view s = platform::SpellChar(ch);
+      if (s.empty() && ch > 0 && ch < 0x80) out.push_back(static_cast<char>(ch | 0x20));
+      out += s;
+    }
+    return std::wstring(out.begin(), out.end());
+  };
+  int hits = 0;
+  for (int round = 0; round < 20000; ++round) {
+    const std::wstring content = random_text(10);
+    std::wstring key;
+    switch (round % 4) {
+      case 0:
+      case 1: {  // cut from the text's spelling, maybe with a character mixed in
+        std::wstring spelled = spelling_of(content.substr(pick(content.size())));
+        key = spelled.substr(0, 1 + pick(spelled.size() + 1));
+        if (round % 8 == 1) key.insert(pick(key.size() + 1), 1, content[pick(content.size())]);
+        break;
+      }
+      case 2: key = random_text(4); break;
+      default: key = content.substr(pick(content.size()), 1 + pick(4));
+    }
+    CKZStringW lowered(key);
+    lowered.MakeLower();
+    BYTE mask = 0;
+    std::vector<CKZStringW> runs;
+    AnalyseKey(lowered, mask, runs);
+    std::vector<std::wstring> literal_runs;
+    for (const CKZStringW& r : runs) literal_runs.push_back(r.str());
+    for (int mode : {0, 1}) {
+      for (bool with_runs : {false, true}) {
+        auto expected = wrenutil::testing::LiteralMatch(content, lowered.str(), mode,
+                                                        with_runs ? &literal_runs : nullptr);
+        int position = 99;
+        int length = 99;
+        int matched = Match(CKZStringW(content), lowered, mode, with_runs ? &runs : nullptr,
+                            position, length);
+        ASSERT_EQ(matched, expected.matched) << round;
+        if (matched) {
+          ASSERT_EQ(position, expected.position) << round;
+          ASSERT_EQ(length, expected.length) << round;
+          ++hits;
+        }
+      }
+    }
+  }
+  EXPECT_GT(hits, 20000) << "the keys should often match";
 }
 
 // ---------------------------------------------------------------------------

@@ -150,6 +150,8 @@ bool EncodeGbk(std::wstring_view text, std::string* out) {
   return true;
 }
 
+const std::uint16_t* GbkCodeTable() { return Tables().encode; }
+
 wchar_t DecodeGbkCode(unsigned code) {
   const GbkTables& t = Tables();
   if (code < 0x100) {

@@ -14,6 +14,7 @@
 #define WRENUTIL_PLATFORM_COMMON_GBK_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,13 @@ KZ_PLATFORM_API bool DecodeGbk(std::string_view bytes, std::wstring* out);
 // not a valid, assigned GBK character (and for a lone lead byte); the code
 // 0x00 gives U+0000 too, so callers test `code` for 0 first.
 KZ_PLATFORM_API wchar_t DecodeGbkCode(unsigned code);
+
+// The GBK code of every character of the BMP, indexed by the character: a
+// byte value below 0x100 for a single byte, lead * 256 + trail for two bytes,
+// 0 for none (and for U+0000). 0x10000 entries; built on first use and kept
+// for the life of the process. For scans that convert every character of many
+// texts (see CharSpeller in pinyin.h).
+KZ_PLATFORM_API const std::uint16_t* GbkCodeTable();
 
 }  // namespace platform
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <new>
 
 #include "platform/common/refcounted.h"
 
@@ -60,22 +61,116 @@ void FormatGuid(const GUID& id, char (&out)[39]) {
 }
 }  // namespace platform
 
-// A BSTR is laid out as [uint32 length][padding][units...][0]; the pointer
-// handed out points at the first unit.
+// A BSTR is laid out as [uint32 size class][uint32 length][units...][0]; the
+// pointer handed out points at the first unit.
+//
+// Like the system allocator it stands in for, it keeps a small cache of freed
+// blocks per thread, so that code that reads many short strings (a search
+// over thousands of records reads one per field) does not pay malloc and free
+// each time. Blocks are grouped by capacity in classes of 16 units, up to 256
+// units; each class keeps at most 16 blocks. A thread's cache is emptied when
+// the thread ends. Setting OANOCACHE in the environment turns the cache off,
+// and builds with AddressSanitizer never cache, so that a use after free is
+// still caught.
 namespace {
-constexpr std::size_t kHeader = sizeof(wchar_t) >= 4 ? sizeof(wchar_t) : 4;
+constexpr std::size_t kHeader = 8;
+constexpr std::uint32_t kClassUnits = 16;
+constexpr std::uint32_t kClassCount = 16;  // capacities 16, 32, ..., 256 units
+constexpr std::uint32_t kUncached = 0xFFFFFFFF;
+constexpr int kBlocksPerClass = 16;
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCacheBuilt = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCacheBuilt = false;
+#else
+constexpr bool kCacheBuilt = true;
+#endif
+#else
+constexpr bool kCacheBuilt = true;
+#endif
+
+bool CacheEnabled() {
+  static const bool enabled = kCacheBuilt && std::getenv("OANOCACHE") == nullptr;
+  return enabled;
 }
 
+struct BlockCache {
+  void* blocks[kClassCount][kBlocksPerClass];
+  int counts[kClassCount];
+};
+
+// The platform library is loaded with the process, so its thread-local
+// storage can use the static model (no call to find it); it holds only a
+// pointer and a flag, since static space is scarce for libraries loaded
+// later. The reaper empties the cache when its thread ends and closes it, so
+// strings freed later still go back to malloc.
+#define KZ_STATIC_TLS __attribute__((tls_model("initial-exec")))
+thread_local BlockCache* t_cache KZ_STATIC_TLS = nullptr;
+thread_local bool t_cache_closed KZ_STATIC_TLS = false;
+
+struct CacheReaper {
+  ~CacheReaper() {
+    BlockCache* cache = t_cache;
+    t_cache = nullptr;
+    t_cache_closed = true;
+    if (cache == nullptr) return;
+    for (std::uint32_t c = 0; c < kClassCount; ++c) {
+      while (cache->counts[c] > 0) std::free(cache->blocks[c][--cache->counts[c]]);
+    }
+    delete cache;
+  }
+  bool armed = false;
+};
+thread_local CacheReaper t_reaper;
+
+// Makes the cache of this thread; null when blocks are not cached.
+[[gnu::noinline]] BlockCache* OpenCache() {
+  if (t_cache_closed || !CacheEnabled()) return nullptr;
+  t_reaper.armed = true;  // constructs, and so registers, this thread's reaper
+  t_cache = new (std::nothrow) BlockCache{};
+  return t_cache;
+}
+
+// The cache of this thread, or null when blocks are not cached.
+inline BlockCache* Cache() {
+  BlockCache* cache = t_cache;
+  return cache != nullptr ? cache : OpenCache();
+}
+
+// The size class of a text of `length` units (its zero unit included), or
+// kUncached.
+std::uint32_t SizeClass(std::uint32_t length) {
+  std::uint64_t units = std::uint64_t{length} + 1;
+  std::uint64_t c = (units + kClassUnits - 1) / kClassUnits - 1;
+  return c < kClassCount ? static_cast<std::uint32_t>(c) : kUncached;
+}
+}  // namespace
+
 BSTR SysAllocStringLen(const wchar_t* text, std::uint32_t length) {
-  std::size_t bytes = kHeader + (std::size_t{length} + 1) * sizeof(wchar_t);
-  auto* block = static_cast<char*>(std::malloc(bytes));
+  const std::uint32_t size_class = SizeClass(length);
+  char* block = nullptr;
+  if (size_class != kUncached) {
+    BlockCache* cache = Cache();
+    if (cache != nullptr && cache->counts[size_class] > 0) {
+      block = static_cast<char*>(cache->blocks[size_class][--cache->counts[size_class]]);
+    } else {
+      block = static_cast<char*>(
+          std::malloc(kHeader + std::size_t{size_class + 1} * kClassUnits * sizeof(wchar_t)));
+    }
+  } else {
+    block = static_cast<char*>(
+        std::malloc(kHeader + (std::size_t{length} + 1) * sizeof(wchar_t)));
+  }
   if (block == nullptr) return nullptr;
-  std::memcpy(block + kHeader - 4, &length, 4);
+  std::memcpy(block, &size_class, 4);
+  std::memcpy(block + 4, &length, 4);
   auto* units = reinterpret_cast<wchar_t*>(block + kHeader);
   if (text != nullptr && length != 0) {
-    std::wmemcpy(units, text, length);
+    std::memcpy(units, text, std::size_t{length} * sizeof(wchar_t));
   } else if (length != 0) {
-    std::wmemset(units, L'\0', length);
+    std::memset(units, 0, std::size_t{length} * sizeof(wchar_t));
   }
   units[length] = L'\0';
   return units;
@@ -88,7 +183,17 @@ BSTR SysAllocString(const wchar_t* text) {
 
 void SysFreeString(BSTR text) {
   if (text == nullptr) return;
-  std::free(reinterpret_cast<char*>(text) - kHeader);
+  char* block = reinterpret_cast<char*>(text) - kHeader;
+  std::uint32_t size_class = kUncached;
+  std::memcpy(&size_class, block, 4);
+  if (size_class != kUncached) {
+    BlockCache* cache = Cache();
+    if (cache != nullptr && cache->counts[size_class] < kBlocksPerClass) {
+      cache->blocks[size_class][cache->counts[size_class]++] = block;
+      return;
+    }
+  }
+  std::free(block);
 }
 
 std::uint32_t SysStringLen(BSTR text) {

@@ -88,9 +88,20 @@ class Buffer : public platform::RefCounted<IKZBuffer> {
 class Data : public platform::RefCounted<IKZData> {
  public:
   struct Field {
+    Field(std::string n, Value v) : name(std::move(n)), value(std::move(v)), head(NameHead(name.c_str())) {}
     std::string name;
     Value value;
+    std::uint32_t head;  // NameHead of the name
   };
+
+  // The first four bytes of a name, zeros past its end.
+  static std::uint32_t NameHead(const char* name) {
+    std::uint32_t head = 0;
+    for (int i = 0; i < 4 && name[i] != '\0'; ++i) {
+      head |= std::uint32_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    }
+    return head;
+  }
 
   const std::vector<Field>& fields() const { return fields_; }
 
@@ -259,13 +270,19 @@ class Data : public platform::RefCounted<IKZData> {
       *hr = E_INVALIDARG;
       return nullptr;
     }
-    std::string_view wanted(name);
+    // Names are short and often share a first letter or two: compare their
+    // first four bytes (zeros past the end) at once, then the rest.
+    const std::uint32_t head = NameHead(name);
+    const std::size_t skip = (head >> 24) != 0 ? 4 : 0;  // shorter names: the heads decide
     for (const Field& f : fields_) {
-      if (f.name == wanted) return &f.value;
+      if (f.head == head && (skip == 0 || std::strcmp(f.name.c_str() + skip, name + skip) == 0)) {
+        return &f.value;
+      }
     }
     *hr = KZ_E_NOFIELD;
     return nullptr;
   }
+
   const Value* Lookup(const wchar_t* name, HRESULT* hr) const {
     if (name == nullptr || *name == L'\0') {
       *hr = E_INVALIDARG;

@@ -73,6 +73,8 @@ bool IsSpace(wchar_t c) {
 
 namespace platform {
 
+wchar_t ToLowerChar(wchar_t ch) { return ToLower(ch); }
+
 std::wstring TranslateWideFormat(const wchar_t* format) {
   std::wstring out;
   if (format == nullptr) return out;

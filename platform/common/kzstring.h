@@ -223,6 +223,8 @@ KZ_PLATFORM_API std::wstring TranslateWideFormat(const wchar_t* format);
 // Formats with the client's convention into `out` (appending).
 KZ_PLATFORM_API void AppendWideFormatV(std::wstring* out, const wchar_t* format,
                                        va_list args);
+// The lower-case form of one character, by the rule of CKZStringW::MakeLower.
+KZ_PLATFORM_API wchar_t ToLowerChar(wchar_t ch);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_COMMON_KZSTRING_H_

@@ -4,6 +4,8 @@
 
 #include <clocale>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "platform/common/convert.h"
 
@@ -212,6 +214,32 @@ TEST(CKZBSTR, OwnsOneSystemString) {
   EXPECT_EQ(SysAllocString(nullptr), nullptr);
   EXPECT_EQ(SysStringLen(nullptr), 0u);
   SysFreeString(nullptr);
+}
+
+// Freed blocks are reused (per thread, by size class): a reused block must
+// carry its new text and length, whatever it held before, and a string may be
+// freed on another thread than the one that made it.
+TEST(SystemStrings, ReusedBlocksCarryTheirNewText) {
+  auto text_of = [](std::size_t length, wchar_t fill) { return std::wstring(length, fill); };
+  const std::size_t lengths[] = {0, 1, 15, 16, 17, 100, 255, 256, 1000};
+  for (int round = 0; round < 3; ++round) {
+    std::vector<BSTR> made;
+    for (int copy = 0; copy < 20; ++copy) {
+      for (std::size_t length : lengths) {
+        auto fill = static_cast<wchar_t>(L'a' + (copy + round) % 26);
+        made.push_back(SysAllocStringLen(text_of(length, fill).c_str(),
+                                         static_cast<std::uint32_t>(length)));
+        ASSERT_EQ(SysStringLen(made.back()), length);
+        ASSERT_EQ(made.back()[length], L'\0');
+        ASSERT_EQ(std::wstring(made.back(), length), text_of(length, fill));
+      }
+    }
+    std::thread other([&] {
+      for (std::size_t i = 0; i < made.size(); i += 2) SysFreeString(made[i]);
+    });
+    other.join();
+    for (std::size_t i = 1; i < made.size(); i += 2) SysFreeString(made[i]);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "platform/common/pinyin.h"
 
+#include <array>
 #include <cstdint>
 #include <iterator>
 
@@ -43,12 +44,18 @@ const SpellTable& Table() {
 
 static_assert(std::size(kPinyinSyllables) < 0x10000);
 
+constexpr auto kSyllableViews = [] {
+  std::array<std::string_view, std::size(kPinyinSyllables)> views{};
+  for (std::size_t i = 0; i < views.size(); ++i) views[i] = kPinyinSyllables[i];
+  return views;
+}();
+
 }  // namespace
 
 std::string_view SpellGbkChar(unsigned char lead, unsigned char trail) {
   if (!IsDBCSLeadByte(lead)) return {};
   std::uint16_t s = Table().syllable[(lead - kFirstLead) * 0x100 + trail];
-  return kPinyinSyllables[s];
+  return kSyllableViews[s];
 }
 
 std::string_view SpellChar(wchar_t ch) {
@@ -57,6 +64,10 @@ std::string_view SpellChar(wchar_t ch) {
   return SpellGbkChar(static_cast<unsigned char>(bytes[0]),
                       static_cast<unsigned char>(bytes[1]));
 }
+
+CharSpeller::CharSpeller()
+    : gbk_(GbkCodeTable()), syllable_(Table().syllable), syllables_(kSyllableViews.data()),
+      syllable_count_(static_cast<std::uint32_t>(kSyllableViews.size())) {}
 
 void AppendSpelling(std::string_view gbk, std::string* out) {
   if (out == nullptr) return;
@@ -70,7 +81,7 @@ void AppendSpelling(std::string_view gbk, std::string* out) {
     auto trail = static_cast<unsigned char>(gbk[i + 1]);
     std::uint16_t s = table.syllable[(b - kFirstLead) * 0x100 + trail];
     if (s != 0) {
-      out->append(kPinyinSyllables[s]);
+      out->append(kSyllableViews[s]);
     } else {
       out->append(gbk.substr(i, 2));
     }

@@ -91,5 +91,34 @@ TEST(PinyinTest, CoversTheUnifiedIdeographs) {
   EXPECT_LE(without, 10);
 }
 
+// The table reader gives, for every character, what the conversion
+// functions give.
+TEST(PinyinTest, CharSpellerAgreesWithTheConversions) {
+  const CharSpeller speller;
+  for (std::uint32_t cp = 1; cp <= 0x10000; ++cp) {
+    const auto ch = static_cast<wchar_t>(cp);
+    char bytes[2] = {};
+    const int size = cp <= 0xFFFF ? EncodeGbkChar(ch, bytes) : 0;
+    const std::uint32_t code = speller.GbkCode(ch);
+    if (size == 0) {
+      ASSERT_EQ(code, 0u) << cp;
+      continue;
+    }
+    const auto b0 = static_cast<unsigned char>(bytes[0]);
+    const auto b1 = static_cast<unsigned char>(bytes[1]);
+    ASSERT_EQ(code, size == 1 ? b0 : b0 * 256u + b1) << cp;
+    const std::string_view spelling = size == 2 ? SpellGbkChar(b0, b1) : "";
+    ASSERT_EQ(speller.Spelling(code), spelling) << cp;
+    ASSERT_EQ(speller.Syllable(speller.SyllableOf(code)), spelling) << cp;
+  }
+  EXPECT_EQ(speller.GbkCode(L'\0'), 0u);
+  EXPECT_EQ(speller.Spelling(0xFFFF), "");
+  EXPECT_EQ(speller.Spelling(0x8000), "");
+  EXPECT_EQ(speller.Spelling(speller.GbkCode(L'吕')), "lv");
+  EXPECT_EQ(speller.Syllable(0), "");
+  EXPECT_EQ(speller.Syllable(speller.SyllableCount()), "");
+  EXPECT_EQ(speller.Syllable(speller.SyllableCount() - 1), "zuo");
+}
+
 }  // namespace
 }  // namespace platform
