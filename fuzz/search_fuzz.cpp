@@ -1,7 +1,8 @@
 // Fuzzes the contact search: random keys and texts (any code point, lone
 // surrogates and values past U+10FFFF included) through DoMatch and the three
-// drivers. Checks that nothing crashes or leaks, and that every hit ends
-// inside its text and has a positive length. (Its start can precede the text:
+// drivers. Checks that nothing crashes or leaks, that every hit ends inside
+// its text and has a positive length, and that Match, in both modes, finds
+// what the matcher's rules written out literally find. (Its start can precede the text:
 // an initials hit found after a restart of the spelling scan counts the
 // initials of re-examined characters again.)
 //
@@ -21,6 +22,7 @@
 #include "platform/common/kzcore.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/refcounted.h"
+#include "wrenutil/testing/literal_match.h"
 #include "wrenutil/utilmarlinsearch.h"
 
 namespace {
@@ -154,6 +156,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       hits->GetCount(&count);
       Check(count == 1, "DoMatch holds one hit");
       CheckHits(hits, static_cast<long long>(text.size()));
+    }
+
+    CKZStringW lowered(key);
+    lowered.MakeLower();
+    BYTE mask = 0;
+    std::vector<CKZStringW> runs;
+    Util::MarlinSearch::AnalyseKey(lowered, mask, runs);
+    std::vector<std::wstring> literal_runs;
+    for (const CKZStringW& r : runs) literal_runs.push_back(r.str());
+    for (int mode : {0, 1}) {
+      auto expected = wrenutil::testing::LiteralMatch(text, lowered.str(), mode, &literal_runs);
+      int position = -1, length = 0;
+      int got = Util::MarlinSearch::Match(CKZStringW(text), lowered, mode, &runs, position, length);
+      Check(got == expected.matched, "Match differs from the literal rules");
+      Check(!got || (position == expected.position && length == expected.length),
+            "Match's span differs from the literal rules");
     }
 
     CKZComPtr<IKZArray> items = Items(text, key);
