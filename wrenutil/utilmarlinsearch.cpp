@@ -101,9 +101,8 @@ class SpellFilter {
           seen |= byte_bits_[code >> 8] | byte_bits_[code & 0xFF];
         }
       }
-      if (seen == need_) return true;
     }
-    return false;
+    return seen == need_;
   }
 
  private:
@@ -376,6 +375,20 @@ SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, Match
   return 1;
 }
 
+// Spells the key of `s` out (its Chinese characters replaced by their
+// spellings), once per call.
+[[gnu::noinline]] void MakeSpelledKey(Scratch& s) {
+  s.spelled_key_made = true;
+  const std::wstring_view key = s.key.wide();
+  CKZStringA key_gbk;
+  CKZStringA spelled_gbk;
+  Util::Convert::UnicodeToGBK(key_gbk, key.data(), static_cast<int>(key.size()));
+  Util::Py::MakeSpellCode(key_gbk, kSpellMode, &spelled_gbk);
+  s.spelled_key_ok = Util::Convert::GBKToUnicode(s.spelled_key_text, spelled_gbk.GetString(),
+                                                 spelled_gbk.GetLength());
+  s.spelled_key.Reset(s.spelled_key_text.str());
+}
+
 // Matches one text with the key of `s` (see MatchFiled).
 SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IKZArray* hits,
                const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
@@ -391,17 +404,7 @@ SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IK
   }
   if (runs == nullptr || runs->empty()) return 0;
   // Once more with the key spelled out: "张s" becomes "zhangs".
-  if (!s.spelled_key_made) {
-    s.spelled_key_made = true;
-    const std::wstring_view key = s.key.wide();
-    CKZStringA key_gbk;
-    CKZStringA spelled_gbk;
-    Util::Convert::UnicodeToGBK(key_gbk, key.data(), static_cast<int>(key.size()));
-    Util::Py::MakeSpellCode(key_gbk, kSpellMode, &spelled_gbk);
-    s.spelled_key_ok = Util::Convert::GBKToUnicode(
-        s.spelled_key_text, spelled_gbk.GetString(), spelled_gbk.GetLength());
-    s.spelled_key.Reset(s.spelled_key_text.str());
-  }
+  if (!s.spelled_key_made) MakeSpelledKey(s);
   if (!s.spelled_key_ok) return 0;
   return MatchAndInsertText(field_name, content, s.spelled_key, hits, 1, runs, record, s);
 }

@@ -196,9 +196,3 @@ void SysFreeString(BSTR text) {
   std::free(block);
 }
 
-std::uint32_t SysStringLen(BSTR text) {
-  if (text == nullptr) return 0;
-  std::uint32_t length = 0;
-  std::memcpy(&length, reinterpret_cast<char*>(text) - 4, 4);
-  return length;
-}

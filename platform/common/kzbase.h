@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #define KZ_PLATFORM_API __attribute__((visibility("default")))
@@ -129,6 +130,12 @@ struct IUnknown {
 KZ_PLATFORM_API BSTR SysAllocString(const wchar_t* text);
 KZ_PLATFORM_API BSTR SysAllocStringLen(const wchar_t* text, std::uint32_t length);
 KZ_PLATFORM_API void SysFreeString(BSTR text);
-KZ_PLATFORM_API std::uint32_t SysStringLen(BSTR text);
+// The length (in units) kept in front of the text.
+inline std::uint32_t SysStringLen(BSTR text) {
+  if (text == nullptr) return 0;
+  std::uint32_t length = 0;
+  std::memcpy(&length, reinterpret_cast<const char*>(text) - 4, 4);
+  return length;
+}
 
 #endif  // WRENUTIL_PLATFORM_COMMON_KZBASE_H_

@@ -96,11 +96,14 @@ class Data : public platform::RefCounted<IKZData> {
 
   // The first four bytes of a name, zeros past its end.
   static std::uint32_t NameHead(const char* name) {
-    std::uint32_t head = 0;
-    for (int i = 0; i < 4 && name[i] != '\0'; ++i) {
-      head |= std::uint32_t{static_cast<unsigned char>(name[i])} << (8 * i);
-    }
-    return head;
+    auto byte = [name](int i) { return std::uint32_t{static_cast<unsigned char>(name[i])}; };
+    std::uint32_t head = byte(0);
+    if (head == 0) return 0;
+    if (byte(1) == 0) return head;
+    head |= byte(1) << 8;
+    if (byte(2) == 0) return head;
+    head |= byte(2) << 16;
+    return head | byte(3) << 24;
   }
 
   const std::vector<Field>& fields() const { return fields_; }
@@ -241,11 +244,11 @@ class Data : public platform::RefCounted<IKZData> {
   HRESULT RemoveField(const char* name) override { return RemoveT(name); }
 
   // Stores a value (already copied) under a narrow name.
-  void Put(const std::string& name, Value value) {
+  void Put(std::string name, Value value) {
     if (Field* f = FindNarrow(name)) {
       f->value = std::move(value);
     } else {
-      fields_.push_back(Field{name, std::move(value)});
+      fields_.push_back(Field{std::move(name), std::move(value)});
     }
   }
   const Value* FindValue(const std::string& name) const {
@@ -257,8 +260,9 @@ class Data : public platform::RefCounted<IKZData> {
 
  private:
   Field* FindNarrow(const std::string& name) {
+    const std::uint32_t head = NameHead(name.c_str());
     for (Field& f : fields_) {
-      if (f.name == name) return &f;
+      if (f.head == head && f.name == name) return &f;
     }
     return nullptr;
   }
@@ -375,7 +379,7 @@ class Data : public platform::RefCounted<IKZData> {
     Value v;
     v.type = code;
     v.v = std::move(value);
-    Put(narrow, std::move(v));
+    Put(std::move(narrow), std::move(v));
     return S_OK;
   }
   template <class Name, class I>
@@ -738,10 +742,21 @@ HRESULT Data::CopyTo(IKZData* destination) {
   if (destination == static_cast<IKZData*>(this)) return S_OK;
   // Copy first, then store, so that a failure leaves the destination as it was
   // for the fields not yet reached.
+  // A copy is often extended (a hit record gets the hit's fields): leave room
+  // for a few more fields, so that they do not move every field copied.
+  constexpr std::size_t kRoomAfterCopy = 4;
+  Data* ours = AsOurs(destination);
+  if (ours != nullptr) {
+    ours->fields_.reserve(ours->fields_.size() + fields_.size() + kRoomAfterCopy);
+  }
   for (const Field& f : fields_) {
     Value copy;
     HRESULT hr = DeepCopy(f.value, &copy);
     if (FAILED(hr)) return hr;
+    if (ours != nullptr) {
+      ours->Put(f.name, std::move(copy));  // a fresh deep copy holds no cycle
+      continue;
+    }
     hr = PutInto(destination, f.name, std::move(copy));
     if (FAILED(hr)) return hr;
   }

@@ -168,7 +168,13 @@ HRESULT Record(const wchar_t* file, int line, int level,
 
 }  // namespace Util::Perf
 
-void CPerfRecordScope::WriteBegin() {
+void CPerfRecordScope::WriteBegin(const wchar_t* file, int line, int level,
+                                  const wchar_t* function, const wchar_t* tag) {
+  file_ = file;
+  line_ = line;
+  level_ = level;
+  function_ = function;
+  tag_ = tag;
   std::wstring text = tag_ ? tag_ : L"";
   text.append(L".Begin");
   Util::Perf::Record(file_, line_, level_, function_, text.c_str());
@@ -176,6 +182,7 @@ void CPerfRecordScope::WriteBegin() {
 }
 
 void CPerfRecordScope::WriteEnd() {
+  if (!platform::IsPerfRecording()) return;  // the recorder went away
   std::wstring text = tag_ ? tag_ : L"";
   text.append(L".End");
   Util::Perf::Record(file_, line_, level_, function_, text.c_str());

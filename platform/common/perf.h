@@ -104,27 +104,28 @@ KZ_PLATFORM_API HRESULT Record(const wchar_t* file, int line, int level,
 class KZ_PLATFORM_API CPerfRecordScope {
  public:
   CPerfRecordScope(const wchar_t* file, int line, int level,
-                   const wchar_t* function, const wchar_t* tag)
-      : file_(file), function_(function), tag_(tag), line_(line),
-        level_(level) {
-    if (platform::IsPerfRecording()) WriteBegin();
+                   const wchar_t* function, const wchar_t* tag) {
+    if (platform::IsPerfRecording()) WriteBegin(file, line, level, function, tag);
   }
   ~CPerfRecordScope() {
-    if (began_ && platform::IsPerfRecording()) WriteEnd();
+    if (began_) WriteEnd();
   }
   CPerfRecordScope(const CPerfRecordScope&) = delete;
   CPerfRecordScope& operator=(const CPerfRecordScope&) = delete;
 
  private:
-  void WriteBegin();
+  // Keeps the texts (only a scope that began needs them) and writes the
+  // begin record.
+  void WriteBegin(const wchar_t* file, int line, int level, const wchar_t* function,
+                  const wchar_t* tag);
   void WriteEnd();
 
-  const wchar_t* file_;
-  const wchar_t* function_;
-  const wchar_t* tag_;
-  int line_;
-  int level_;
   bool began_ = false;
+  const wchar_t* file_ = nullptr;
+  const wchar_t* function_ = nullptr;
+  const wchar_t* tag_ = nullptr;
+  int line_ = 0;
+  int level_ = 0;
 };
 
 #endif  // WRENUTIL_PLATFORM_COMMON_PERF_H_
