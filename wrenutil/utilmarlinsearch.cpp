@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cwchar>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -178,8 +177,9 @@ Text TextOf(const CKZStringW& s) {
 Text TextOf(const CKZBSTR& s) {
   const wchar_t* chars = s.c_str();
   const std::size_t length = s.Length();
-  const wchar_t* zero = std::wmemchr(chars, L'\0', length);
-  return {chars, zero != nullptr ? static_cast<std::size_t>(zero - chars) : length};
+  std::size_t size = 0;
+  while (size < length && chars[size] != L'\0') ++size;
+  return {chars, size};
 }
 
 // The first occurrence of `key` in the lower-cased `text`.

@@ -167,7 +167,9 @@ BSTR SysAllocStringLen(const wchar_t* text, std::uint32_t length) {
   std::memcpy(block, &size_class, 4);
   std::memcpy(block + 4, &length, 4);
   auto* units = reinterpret_cast<wchar_t*>(block + kHeader);
-  if (text != nullptr && length != 0) {
+  if (text != nullptr && length <= kClassUnits) {
+    for (std::uint32_t i = 0; i < length; ++i) units[i] = text[i];  // short: no call
+  } else if (text != nullptr) {
     std::memcpy(units, text, std::size_t{length} * sizeof(wchar_t));
   } else if (length != 0) {
     std::memset(units, 0, std::size_t{length} * sizeof(wchar_t));
