@@ -756,10 +756,18 @@ HRESULT Data::CopyTo(IKZData* destination) {
   // for a few more fields, so that they do not move every field copied.
   constexpr std::size_t kRoomAfterCopy = 4;
   Data* ours = AsOurs(destination);
+  // Into an empty bag of ours nothing needs looking up (the names of a
+  // record are unique), and values that hold no object copy as they are.
+  const bool fresh = ours != nullptr && ours->fields_.empty();
   if (ours != nullptr) {
     ours->fields_.reserve(ours->fields_.size() + fields_.size() + kRoomAfterCopy);
   }
   for (const Field& f : fields_) {
+    const BYTE type = f.value.type;
+    if (fresh && type != KZ_TYPE_BUF && type != KZ_TYPE_KZDATA && type != KZ_TYPE_KZARRAY) {
+      ours->fields_.push_back(f);
+      continue;
+    }
     Value copy;
     HRESULT hr = DeepCopy(f.value, &copy);
     if (FAILED(hr)) return hr;
