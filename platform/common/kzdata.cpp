@@ -88,6 +88,8 @@ class Buffer : public platform::RefCounted<IKZBuffer> {
 class Data : public platform::RefCounted<IKZData> {
  public:
   struct Field {
+    Field(std::string&& n, Value&& v, std::uint32_t name_head)
+        : name(std::move(n)), value(std::move(v)), head(name_head) {}
     Field(std::string n, Value v) : name(std::move(n)), value(std::move(v)), head(NameHead(name.c_str())) {}
     std::string name;
     Value value;
@@ -254,13 +256,17 @@ class Data : public platform::RefCounted<IKZData> {
   HRESULT RemoveField(const char* name) override { return RemoveT(name); }
 
   // Stores a value (already copied) under a narrow name.
-  void Put(std::string name, Value value) {
-    if (Field* f = FindNarrow(name)) {
-      f->value = std::move(value);
-    } else {
-      fields_.push_back(Field{std::move(name), std::move(value)});
+  void Put(std::string&& name, Value&& value) {
+    const std::uint32_t head = NameHead(name.c_str());
+    for (Field& f : fields_) {
+      if (f.head == head && f.name == name) {
+        f.value = std::move(value);
+        return;
+      }
     }
+    fields_.emplace_back(std::move(name), std::move(value), head);
   }
+  void Put(const std::string& name, Value&& value) { Put(std::string(name), std::move(value)); }
   const Value* FindValue(const std::string& name) const {
     for (const Field& f : fields_) {
       if (f.name == name) return &f.value;
