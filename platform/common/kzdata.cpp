@@ -90,7 +90,6 @@ class Data : public platform::RefCounted<IKZData> {
   struct Field {
     Field(std::string&& n, Value&& v, std::uint32_t name_head)
         : name(std::move(n)), value(std::move(v)), head(name_head) {}
-    Field(std::string n, Value v) : name(std::move(n)), value(std::move(v)), head(NameHead(name.c_str())) {}
     std::string name;
     Value value;
     std::uint32_t head;  // NameHead of the name
@@ -258,11 +257,9 @@ class Data : public platform::RefCounted<IKZData> {
   // Stores a value (already copied) under a narrow name.
   void Put(std::string&& name, Value&& value) {
     const std::uint32_t head = NameHead(name.c_str());
-    for (Field& f : fields_) {
-      if (f.head == head && f.name == name) {
-        f.value = std::move(value);
-        return;
-      }
+    if (Field* f = FindNarrow(name, head)) {
+      f->value = std::move(value);
+      return;
     }
     fields_.emplace_back(std::move(name), std::move(value), head);
   }
@@ -275,8 +272,8 @@ class Data : public platform::RefCounted<IKZData> {
   }
 
  private:
-  Field* FindNarrow(const std::string& name) {
-    const std::uint32_t head = NameHead(name.c_str());
+  // The field named `name`, whose NameHead is `head`.
+  Field* FindNarrow(const std::string& name, std::uint32_t head) {
     for (Field& f : fields_) {
       if (f.head == head && f.name == name) return &f;
     }
