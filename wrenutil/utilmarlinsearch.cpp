@@ -424,10 +424,11 @@ void FormatNumber(std::uint64_t value, NumberText* out) {
   out->text = {out->chars, n};
 }
 
-// A field name in its two forms: narrow for reading the record, wide (decoded
-// from GBK) for the hit record.
+// A field name in its two forms: narrow (made ready for reading many
+// records) for reading the record, wide (decoded from GBK) for the hit record.
 struct FieldName {
-  const char* narrow;
+  FieldName(const char* narrow, CKZStringW w) : key(narrow), wide(std::move(w)) {}
+  platform::FieldKey key;
   CKZStringW wide;
 };
 
@@ -435,9 +436,9 @@ std::vector<FieldName> FieldNames(const std::vector<CKZStringA>& names) {
   std::vector<FieldName> out;
   out.reserve(names.size());
   for (const CKZStringA& name : names) {
-    FieldName f{name.GetString(), {}};
-    Util::Convert::GBKToUnicode(f.wide, name.GetString(), name.GetLength());
-    out.push_back(std::move(f));
+    CKZStringW wide;
+    Util::Convert::GBKToUnicode(wide, name.GetString(), name.GetLength());
+    out.emplace_back(name.GetString(), std::move(wide));
   }
   return out;
 }
@@ -457,17 +458,34 @@ struct Search {
   }
 
   // Reads the string field `name` of `source` (up to its first zero
-  // character; missing: empty) and tries it as a text of `record`.
-  int TryStringField(const char* name, IKZDataRead* source,
+  // character; missing: empty) and tries it as a text of `record`. The
+  // platform's own bags are read in place.
+  int TryStringField(platform::FieldKey& name, IKZDataRead* source,
                      const FieldName& field, IKZDataRead* record) {
-    source->GetStr(name, &value);
-    return Try(field, TextOf(value), record);
+    std::wstring_view text;
+    const HRESULT hr = platform::PeekStr(source, name, &text);
+    if (hr == E_NOTIMPL) {
+      source->GetStr(name.name(), &value);
+      return Try(field, TextOf(value), record);
+    }
+    return Try(field, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
   }
 
-  int TryStringFields(const std::vector<FieldName>& fields,
-                      IKZDataRead* record) {
-    for (const FieldName& field : fields) {
-      if (TryStringField(field.narrow, record, field, record)) return 1;
+  // The same for the string element `index` of `array`.
+  int TryStringAt(IKZArrayRead* array, DWORD index, const FieldName& field,
+                  IKZDataRead* record) {
+    std::wstring_view text;
+    const HRESULT hr = platform::PeekStrAt(array, index, &text);
+    if (hr == E_NOTIMPL) {
+      array->GetStr(index, &value);
+      return Try(field, TextOf(value), record);
+    }
+    return Try(field, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
+  }
+
+  int TryStringFields(std::vector<FieldName>& fields, IKZDataRead* record) {
+    for (FieldName& field : fields) {
+      if (TryStringField(field.key, record, field, record)) return 1;
     }
     return 0;
   }
@@ -500,16 +518,23 @@ bool PrepareSearch(const CKZStringW& key, IKZArrayRead* items,
 }
 
 // Step 7: the item loop. `visit` tries the texts of one record and returns 1
-// on its first hit.
+// on its first hit. The records of the platform's own arrays are borrowed
+// unless `hold` asks for a reference (when host code runs during a visit).
 template <class Visit>
-long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit,
+long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit, bool hold,
                Search& search, IKZArray** result, Visit visit) {
   std::uint64_t matched = 0;
   for (DWORD i = 0; i < count; ++i) {
     if (matched > limit) break;
-    CKZComPtr<IKZDataRead> item;
-    if (FAILED(items->GetKZDataRead(i, &item)) || !item) continue;
-    if (visit(item.Get())) ++matched;
+    IKZDataRead* item = nullptr;
+    CKZComPtr<IKZDataRead> held;
+    HRESULT hr = hold ? E_NOTIMPL : platform::PeekKZDataRead(items, i, &item);
+    if (hr == E_NOTIMPL) {
+      hr = items->GetKZDataRead(i, &held);
+      item = held.Get();
+    }
+    if (FAILED(hr) || item == nullptr) continue;
+    if (visit(item)) ++matched;
   }
   if (result != nullptr) *result = search.hits.Detach();
   return 0;
@@ -618,8 +643,8 @@ long DoSearch(const CKZStringW& key, IKZArrayRead* items,
                      &code)) {
     return code;
   }
-  const std::vector<FieldName> names = FieldNames(fields);
-  return RunSearch(items, count, limit, search, result,
+  std::vector<FieldName> names = FieldNames(fields);
+  return RunSearch(items, count, limit, false, search, result,
                    [&](IKZDataRead* item) {
                      return search.TryStringFields(names, item);
                    });
@@ -638,34 +663,34 @@ long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
   if (!PrepareSearch(key, items, nothing, 114, 142, &search, &count, &code)) {
     return code;
   }
-  const std::vector<FieldName> names = FieldNames(fields);
+  std::vector<FieldName> names = FieldNames(fields);
   const std::vector<FieldName> array_names = FieldNames(array_fields);
   const std::vector<FieldName> number_names = FieldNames(number_fields);
+  // The organisation-membership service may run for each record.
   return RunSearch(
-      items, count, limit, search, result, [&](IKZDataRead* item) {
+      items, count, limit, true, search, result, [&](IKZDataRead* item) {
         if (search.TryStringFields(names, item)) return 1;
 
         for (const FieldName& field : array_names) {
           CKZComPtr<IKZArrayRead> array;
-          if (FAILED(item->GetKZArrayRead(field.narrow, &array)) || !array) {
+          if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
             continue;
           }
           DWORD n = 0;
           array->GetCount(&n);
           for (DWORD e = 0; e < n; ++e) {
-            array->GetStr(e, &search.value);
-            if (search.Try(field, TextOf(search.value), item)) return 1;
+            if (search.TryStringAt(array, e, field, item)) return 1;
           }
         }
 
         const bool hide_lm = IsHideLMNumber();
         for (const FieldName& field : number_names) {
           CKZComPtr<IKZArrayRead> array;
-          if (FAILED(item->GetKZArrayRead(field.narrow, &array)) || !array) {
+          if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
             continue;
           }
           const bool filter =
-              hide_lm && std::string_view(field.narrow) == "rpt_uint64_lm";
+              hide_lm && std::string_view(field.key.name()) == "rpt_uint64_lm";
           DWORD n = 0;
           array->GetCount(&n);
           for (DWORD e = 0; e < n; ++e) {
@@ -700,18 +725,19 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
   if (!PrepareSearch(key, items, nothing, 306, 330, &search, &count, &code)) {
     return code;
   }
-  const std::vector<FieldName> names = FieldNames(fields);
+  std::vector<FieldName> names = FieldNames(fields);
   const FieldName lm_field{"rpt_str_lm", CKZStringW(L"rpt_str_lm")};
   const FieldName phone_field{"rpt_str_mobile_phone",
                               CKZStringW(L"rpt_str_mobile_phone")};
+  platform::FieldKey account_key("str_account");
   return RunSearch(
-      items, count, limit, search, result, [&](IKZDataRead* item) {
+      items, count, limit, false, search, result, [&](IKZDataRead* item) {
         if (search.TryStringFields(names, item)) return 1;
 
         if (search_lm != 0) {
           CKZComPtr<IKZArrayRead> array;
           DWORD n = 0;
-          if (SUCCEEDED(item->GetKZArrayRead(lm_field.narrow, &array)) &&
+          if (SUCCEEDED(item->GetKZArrayRead(lm_field.key.name(), &array)) &&
               array) {
             array->GetCount(&n);
           }
@@ -729,14 +755,14 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
         if (search_phones != 0) {
           CKZComPtr<IKZArrayRead> array;
           DWORD n = 0;
-          if (SUCCEEDED(item->GetKZArrayRead(phone_field.narrow, &array)) &&
+          if (SUCCEEDED(item->GetKZArrayRead(phone_field.key.name(), &array)) &&
               array) {
             array->GetCount(&n);
           }
           for (DWORD e = 0; e < n; ++e) {
             CKZComPtr<IKZDataRead> entry;
             if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
-            if (!search.TryStringField("str_account", entry, phone_field,
+            if (!search.TryStringField(account_key, entry, phone_field,
                                        item)) {
               continue;
             }

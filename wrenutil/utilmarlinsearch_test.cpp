@@ -10,6 +10,7 @@
 #include "platform/common/pinyin.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "platform/testing/foreign_bag.h"
 #include "platform/testing/platform_test.h"
 #include "wrenutil/testing/literal_match.h"
 
@@ -413,7 +414,8 @@ constexpr char kContacts[] = R"([
   {"dwUin": 4, "strName": "", "strEnglishName": "Sam Zhao",
    "strMobile": "13900000004"},
   {"dwUin": 5, "strName": "赵六", "strEnglishName": "",
-   "strMobile": "13800000005"}
+   "strMobile": "13800000005"},
+  {"strMobile": 13800000006, "strName": "钱七", "dwUin": 6}
 ])";
 
 // "dwUin:field:position:length" for every hit, in order.
@@ -463,14 +465,19 @@ TEST_F(SearchTest, DoSearchVisitsFieldsInOrderWithOneHitPerRecord) {
       {"limit 1 gives two hits", L"138", fields, 1,
        {"1:strMobile:0:3", "2:strMobile:0:3"}},
       {"missing field", L"1", {"strNothing"}, 100, {}},
+      // Record 6 keeps its fields in another order, its phone as a number.
+      {"another shape", L"qian", fields, 100, {"6:strName:0:1"}},
   };
+  // The platform's bags are read in place, a host's through their interfaces.
+  CKZComPtr<IKZArrayRead> foreign = platform::testing::ForeignArray(items);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    CKZComPtr<IKZArray> result;
-    EXPECT_EQ(DoSearch(CKZStringW(c.key), items, c.fields, c.limit, &result),
-              0);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(Summary(result), c.hits);
+    for (IKZArrayRead* source : {static_cast<IKZArrayRead*>(items.Get()), foreign.Get()}) {
+      SCOPED_TRACE(std::string(c.what) + (source == foreign.Get() ? ", foreign" : ""));
+      CKZComPtr<IKZArray> result;
+      EXPECT_EQ(DoSearch(CKZStringW(c.key), source, c.fields, c.limit, &result), 0);
+      ASSERT_TRUE(result);
+      EXPECT_EQ(Summary(result), c.hits);
+    }
   }
   EXPECT_TRUE(asserts().empty());
 }
@@ -571,15 +578,16 @@ TEST_F(SearchTest, DoSearch2VisitsArraysAndFiltersLmNumbers) {
         "3:rpt_uint64_lm:0:1"}},
       {"other value is no filter", L"2", L"5", {"3:rpt_uint64_lm:0:1"}},
   };
+  CKZComPtr<IKZArrayRead> foreign = platform::testing::ForeignArray(items);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
     config->SetConfigString(L"hide_clm_number", c.hide);
-    CKZComPtr<IKZArray> result;
-    EXPECT_EQ(DoSearch2(CKZStringW(c.key), items, fields, arrays, numbers, 100,
-                        &result),
-              0);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(Summary(result), c.hits);
+    for (IKZArrayRead* source : {static_cast<IKZArrayRead*>(items.Get()), foreign.Get()}) {
+      SCOPED_TRACE(std::string(c.what) + (source == foreign.Get() ? ", foreign" : ""));
+      CKZComPtr<IKZArray> result;
+      EXPECT_EQ(DoSearch2(CKZStringW(c.key), source, fields, arrays, numbers, 100, &result), 0);
+      ASSERT_TRUE(result);
+      EXPECT_EQ(Summary(result), c.hits);
+    }
   }
   // Without the membership service no LM number is a member.
   core()->RegisterService(IKZOrgMembershipService::kIid, nullptr);
@@ -616,20 +624,22 @@ TEST_F(SearchTest, DoSearchAddressMarksThePhoneEntry) {
       {"lm without account reads 0", L"0", 1, 0, {"1:rpt_str_lm:0:1"}, {99}},
       {"name first", L"z", 1, 1, {"1:strName:0:1"}, {99}},
   };
+  CKZComPtr<IKZArrayRead> foreign = platform::testing::ForeignArray(items);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    CKZComPtr<IKZArray> result;
-    EXPECT_EQ(DoSearch_Address(CKZStringW(c.key), items, fields, c.lm,
-                               c.phones, 100, &result),
-              0);
-    ASSERT_TRUE(result);
-    EXPECT_EQ(Summary(result), c.hits);
-    for (std::size_t i = 0; i < c.phone_index.size(); ++i) {
-      CKZComPtr<IKZDataRead> hit;
-      result->GetKZDataRead(static_cast<DWORD>(i), &hit);
-      DWORD index = 99;
-      hit->GetDWord("nSearchHitMobilephoneIndex", &index);
-      EXPECT_EQ(index, c.phone_index[i]);
+    for (IKZArrayRead* source : {static_cast<IKZArrayRead*>(items.Get()), foreign.Get()}) {
+      SCOPED_TRACE(std::string(c.what) + (source == foreign.Get() ? ", foreign" : ""));
+      CKZComPtr<IKZArray> result;
+      EXPECT_EQ(DoSearch_Address(CKZStringW(c.key), source, fields, c.lm, c.phones, 100, &result),
+                0);
+      ASSERT_TRUE(result);
+      EXPECT_EQ(Summary(result), c.hits);
+      for (std::size_t i = 0; i < c.phone_index.size(); ++i) {
+        CKZComPtr<IKZDataRead> hit;
+        result->GetKZDataRead(static_cast<DWORD>(i), &hit);
+        DWORD index = 99;
+        hit->GetDWord("nSearchHitMobilephoneIndex", &index);
+        EXPECT_EQ(index, c.phone_index[i]);
+      }
     }
   }
   // Only the string fields: the flags alone make a search.

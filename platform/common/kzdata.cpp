@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string_view>
+#include <typeinfo>
 #include <string>
 #include <utility>
 #include <variant>
@@ -118,6 +119,15 @@ class Data : public platform::RefCounted<IKZData> {
   }
 
   const std::vector<Field>& fields() const { return fields_; }
+
+  // A string field's characters, borrowed (see platform::PeekStr).
+  HRESULT PeekStr(platform::FieldKey& key, std::wstring_view* text) const {
+    const Value* v = Lookup(key);
+    if (v == nullptr) return key.size() == 0 ? E_INVALIDARG : KZ_E_NOFIELD;
+    if (v->type != KZ_TYPE_STR) return KZ_E_TYPEMISMATCH;
+    *text = std::get<std::wstring>(v->v);
+    return S_OK;
+  }
 
   // Getters ---------------------------------------------------------------
 #define KZ_GET_NUMBER(Method, T, Code, Slot)                                \
@@ -279,6 +289,45 @@ class Data : public platform::RefCounted<IKZData> {
     }
     return nullptr;
   }
+  // Finds a field by a prepared name, first where the name found it last.
+  const Value* Lookup(platform::FieldKey& key) const {
+    const std::size_t count = fields_.size();
+    const std::size_t hint = key.hint();
+    if (hint < count && IsNamed(fields_[hint], key)) return &fields_[hint].value;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (IsNamed(fields_[i], key)) {
+        key.set_hint(static_cast<std::uint32_t>(i));
+        return &fields_[i].value;
+      }
+    }
+    return nullptr;
+  }
+  static bool IsNamed(const Field& f, const platform::FieldKey& key) {
+    return f.head == key.head() && f.name.size() == key.size() &&
+           SameBytes(f.name.data(), key.name(), key.size());
+  }
+  // Equal bytes of two names of `n` bytes whose first four bytes are known
+  // to be equal: compared a word at a time, the last word overlapping.
+  static bool SameBytes(const char* a, const char* b, std::size_t n) {
+    auto word = [](const char* p) {
+      std::uint64_t w;
+      std::memcpy(&w, p, sizeof w);
+      return w;
+    };
+    auto half = [](const char* p) {
+      std::uint32_t w;
+      std::memcpy(&w, p, sizeof w);
+      return w;
+    };
+    if (n <= 4) return true;
+    if (n <= 8) return half(a + n - 4) == half(b + n - 4);
+    std::size_t at = 0;
+    for (; at + 8 < n; at += 8) {
+      if (word(a + at) != word(b + at)) return false;
+    }
+    return word(a + n - 8) == word(b + n - 8);
+  }
+
   // Finds a field by either name form; sets *hr to the failure otherwise.
   // Reading allocates nothing: narrow names compare as they are, ASCII wide
   // names unit by unit (other wide names go through UTF-8).
@@ -546,6 +595,22 @@ class Array : public platform::RefCounted<IKZArray> {
   }
 
   void PushValue(Value v) { items_.push_back(std::move(v)); }
+
+  // Borrowed reads (see platform::PeekStrAt and platform::PeekKZDataRead).
+  HRESULT PeekStrAt(DWORD index, std::wstring_view* text) const {
+    const Value* v = nullptr;
+    HRESULT hr = At(index, KZ_TYPE_STR, &v);
+    if (FAILED(hr)) return hr;
+    *text = std::get<std::wstring>(v->v);
+    return S_OK;
+  }
+  HRESULT PeekDataAt(DWORD index, IKZDataRead** record) const {
+    const Value* v = nullptr;
+    HRESULT hr = At(index, KZ_TYPE_KZDATA, &v);
+    if (FAILED(hr)) return hr;
+    *record = std::get<CKZComPtr<IKZData>>(v->v).Get();
+    return S_OK;
+  }
 
  private:
   HRESULT At(DWORD index, BYTE code, const Value** out) const {
@@ -849,6 +914,31 @@ bool CKZBuffer::ContentEquals(const BYTE* data, DWORD size) const {
   if (mine != size) return false;
   return size == 0 || std::memcmp(GetData(), data, size) == 0;
 }
+
+namespace platform {
+
+FieldKey::FieldKey(const char* name)
+    : name_(name ? name : ""), head_(Data::NameHead(name_.c_str())) {}
+
+HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text) {
+  if (data == nullptr || text == nullptr) return E_POINTER;
+  if (typeid(*data) != typeid(Data)) return E_NOTIMPL;
+  return static_cast<const Data*>(data)->PeekStr(name, text);
+}
+
+HRESULT PeekStrAt(IKZArrayRead* array, DWORD index, std::wstring_view* text) {
+  if (array == nullptr || text == nullptr) return E_POINTER;
+  if (typeid(*array) != typeid(Array)) return E_NOTIMPL;
+  return static_cast<const Array*>(array)->PeekStrAt(index, text);
+}
+
+HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index, IKZDataRead** record) {
+  if (array == nullptr || record == nullptr) return E_POINTER;
+  if (typeid(*array) != typeid(Array)) return E_NOTIMPL;
+  return static_cast<const Array*>(array)->PeekDataAt(index, record);
+}
+
+}  // namespace platform
 
 namespace Util::Data {
 

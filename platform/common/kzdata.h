@@ -35,7 +35,10 @@
 #ifndef WRENUTIL_PLATFORM_COMMON_KZDATA_H_
 #define WRENUTIL_PLATFORM_COMMON_KZDATA_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "platform/common/kzbase.h"
 #include "platform/common/kzptr.h"
@@ -256,5 +259,44 @@ KZ_PLATFORM_API int GetKZDataStr(IKZDataRead* data, const char* name,
                                  CKZStringW& value);
 
 }  // namespace Util::Data
+
+// Borrowed reads, for loops that read many records of the platform's own
+// bags: no copy and no reference is made, so the caller must keep the bag
+// alive and leave the field or element unchanged while it uses what it got.
+// Each answers E_NOTIMPL when the object is not one of the platform's bags
+// (read it through its interface then), E_POINTER for a null argument, and
+// otherwise what the matching getter answers (KZ_E_NOFIELD,
+// KZ_E_TYPEMISMATCH, KZ_E_BADINDEX, E_INVALIDARG), leaving the output
+// untouched on failure. A text read this way ends with a zero character and
+// holds no other.
+namespace platform {
+
+// A field name made ready for reading it from many records: its length and
+// first four bytes are worked out once, and it remembers the position where
+// it found the field last, which is where records of one shape keep it.
+class KZ_PLATFORM_API FieldKey {
+ public:
+  // A null name reads as the empty name, which no field has.
+  explicit FieldKey(const char* name);
+  const char* name() const { return name_.c_str(); }
+  std::size_t size() const { return name_.size(); }
+  std::uint32_t head() const { return head_; }
+  std::uint32_t hint() const { return hint_; }
+  void set_hint(std::uint32_t position) { hint_ = position; }
+
+ private:
+  std::string name_;
+  std::uint32_t head_ = 0;
+  std::uint32_t hint_ = 0;
+};
+
+KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name,
+                                std::wstring_view* text);
+KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index,
+                                  std::wstring_view* text);
+// The record at `index`, without a reference for the caller.
+KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index,
+                                       IKZDataRead** record);
+}  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_COMMON_KZDATA_H_

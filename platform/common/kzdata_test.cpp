@@ -7,6 +7,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
+#include "platform/testing/foreign_bag.h"
 #include "platform/testing/platform_test.h"
 
 namespace {
@@ -444,6 +445,76 @@ TEST_F(BagTest, Arrays) {
   DWORD count = 9;
   a->GetCount(&count);
   EXPECT_EQ(count, 0u);
+}
+
+TEST_F(BagTest, BorrowedReads) {
+  // Names that share their first bytes and length differ in their last word,
+  // or in a middle word of a long name.
+  auto a = Bag(R"({"strMobileA":"a","strMobileB":"b","x":"short","n":5,
+                   "abcdefgh_1_ijklmnop":"long1","abcdefgh_2_ijklmnop":"long2"})");
+  auto b = Bag(R"({"strMobileB":"otherB","x":7,"q":1,"r":2,"abcdefgh_2_ijklmnop":"other2"})");
+  struct Read {
+    IKZDataRead* bag;
+    const char* name;
+    HRESULT hr;
+    const wchar_t* text;  // null: output untouched
+  };
+  platform::FieldKey mobile_b("strMobileB"), long2("abcdefgh_2_ijklmnop"), x("x"),
+      mobile_a("strMobileA"), none("strMobileC"), empty(nullptr);
+  std::pair<platform::FieldKey*, Read> reads[] = {
+      // One key over bags of different shapes: it finds the field wherever
+      // it is, also where the last bag kept it and this one keeps a field
+      // whose name differs only in a later word.
+      {&mobile_b, {b, "strMobileB", S_OK, L"otherB"}},
+      {&mobile_b, {a, "strMobileB", S_OK, L"b"}},
+      {&mobile_b, {b, "strMobileB", S_OK, L"otherB"}},
+      {&mobile_a, {b, "strMobileA", KZ_E_NOFIELD, nullptr}},
+      {&mobile_a, {a, "strMobileA", S_OK, L"a"}},
+      {&long2, {b, "abcdefgh_2_ijklmnop", S_OK, L"other2"}},
+      {&long2, {a, "abcdefgh_2_ijklmnop", S_OK, L"long2"}},
+      {&x, {a, "x", S_OK, L"short"}},
+      {&x, {b, "x", KZ_E_TYPEMISMATCH, nullptr}},
+      {&none, {a, "strMobileC", KZ_E_NOFIELD, nullptr}},
+      {&empty, {a, "", E_INVALIDARG, nullptr}},
+  };
+  for (auto& [key, r] : reads) {
+    SCOPED_TRACE(r.name);
+    EXPECT_STREQ(key->name(), r.name);
+    std::wstring_view text = L"untouched";
+    EXPECT_EQ(platform::PeekStr(r.bag, *key, &text), r.hr);
+    EXPECT_EQ(text, r.text ? r.text : L"untouched");
+    // The getter agrees.
+    CKZBSTR copy;
+    EXPECT_EQ(r.bag->GetStr(r.name, &copy), r.hr);
+  }
+
+  std::wstring_view text;
+  EXPECT_EQ(platform::PeekStr(nullptr, x, &text), E_POINTER);
+  EXPECT_EQ(platform::PeekStr(a, x, nullptr), E_POINTER);
+  CKZComPtr<IKZDataRead> foreign = platform::testing::ForeignData(a);
+  EXPECT_EQ(platform::PeekStr(foreign, x, &text), E_NOTIMPL);
+
+  CKZComPtr<IKZArray> arr;
+  std::string error;
+  ASSERT_EQ(platform::JsonToKZArray(R"(["t",1,{"k":2}])", &arr, &error), S_OK);
+  EXPECT_EQ(platform::PeekStrAt(arr, 0, &text), S_OK);
+  EXPECT_EQ(text, L"t");
+  EXPECT_EQ(platform::PeekStrAt(arr, 1, &text), KZ_E_TYPEMISMATCH);
+  EXPECT_EQ(platform::PeekStrAt(arr, 3, &text), KZ_E_BADINDEX);
+  EXPECT_EQ(text, L"t");
+  IKZDataRead* record = nullptr;
+  EXPECT_EQ(platform::PeekKZDataRead(arr, 0, &record), KZ_E_TYPEMISMATCH);
+  EXPECT_EQ(platform::PeekKZDataRead(arr, 2, &record), S_OK);
+  CKZComPtr<IKZDataRead> held;
+  ASSERT_EQ(arr->GetKZDataRead(2, &held), S_OK);
+  EXPECT_EQ(record, held.Get()) << "the stored record, with no reference added";
+  EXPECT_EQ(platform::PeekStrAt(nullptr, 0, &text), E_POINTER);
+  EXPECT_EQ(platform::PeekStrAt(arr, 0, nullptr), E_POINTER);
+  EXPECT_EQ(platform::PeekKZDataRead(nullptr, 0, &record), E_POINTER);
+  EXPECT_EQ(platform::PeekKZDataRead(arr, 0, nullptr), E_POINTER);
+  CKZComPtr<IKZArrayRead> foreign_array = platform::testing::ForeignArray(arr);
+  EXPECT_EQ(platform::PeekStrAt(foreign_array, 0, &text), E_NOTIMPL);
+  EXPECT_EQ(platform::PeekKZDataRead(foreign_array, 2, &record), E_NOTIMPL);
 }
 
 }  // namespace
