@@ -11,6 +11,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/refcounted.h"
+#include "platform/common/sharedtext.h"
 
 namespace {
 
@@ -26,27 +27,32 @@ struct InterfaceRef {
   }
 };
 
+// Texts and names are immutable and shared by copies, so that copying a
+// record allocates nothing for them.
+using TextValue = platform::SharedText<wchar_t>;
+using NameText = platform::SharedText<char>;
+
 // One typed value of a field or element.
 struct Value {
   BYTE type = KZ_TYPE_NONE;
   std::variant<std::monostate, std::int64_t, std::uint64_t, double,
-               std::wstring, CKZComPtr<IKZBuffer>, CKZComPtr<IKZData>,
+               TextValue, CKZComPtr<IKZBuffer>, CKZComPtr<IKZData>,
                CKZComPtr<IKZArray>, InterfaceRef>
       v;
 };
 
-std::wstring CopyText(const wchar_t* text) { return text ? text : L""; }
-
-// Names arrive narrow or wide; both are kept as narrow (UTF-8) text.
-bool NarrowName(const char* name, std::string* out) {
-  if (name == nullptr || *name == '\0') return false;
-  out->assign(name);
-  return true;
+TextValue CopyText(const wchar_t* text) {
+  return text ? TextValue(std::wstring_view(text)) : TextValue();
 }
-bool NarrowName(const wchar_t* name, std::string* out) {
-  if (name == nullptr || *name == L'\0') return false;
-  *out = Util::Convert::Utf8FromWS(name, -1).str();
-  return true;
+
+// Names arrive narrow or wide; both are kept as narrow (UTF-8) text. The
+// empty text stands for no name (a null or empty one).
+NameText NarrowName(const char* name) {
+  return name != nullptr ? NameText(std::string_view(name)) : NameText();
+}
+NameText NarrowName(const wchar_t* name) {
+  if (name == nullptr || *name == L'\0') return NameText();
+  return NameText(Util::Convert::Utf8FromWS(name, -1).str());
 }
 
 bool ValuesEqual(const Value& a, const Value& b);
@@ -86,12 +92,12 @@ class Buffer : public platform::RefCounted<IKZBuffer> {
 };
 
 // ---------------------------------------------------------------------------
-class Data : public platform::RefCounted<IKZData> {
+class Data final : public platform::RefCounted<IKZData> {
  public:
   struct Field {
-    Field(std::string&& n, Value&& v, std::uint32_t name_head)
+    Field(NameText&& n, Value&& v, std::uint32_t name_head)
         : name(std::move(n)), value(std::move(v)), head(name_head) {}
-    std::string name;
+    NameText name;
     Value value;
     std::uint32_t head;  // NameHead of the name
   };
@@ -125,7 +131,7 @@ class Data : public platform::RefCounted<IKZData> {
     const Value* v = Lookup(key);
     if (v == nullptr) return key.size() == 0 ? E_INVALIDARG : KZ_E_NOFIELD;
     if (v->type != KZ_TYPE_STR) return KZ_E_TYPEMISMATCH;
-    *text = std::get<std::wstring>(v->v);
+    *text = std::get<TextValue>(v->v).view();
     return S_OK;
   }
 
@@ -265,27 +271,27 @@ class Data : public platform::RefCounted<IKZData> {
   HRESULT RemoveField(const char* name) override { return RemoveT(name); }
 
   // Stores a value (already copied) under a narrow name.
-  void Put(std::string&& name, Value&& value) {
+  void Put(NameText&& name, Value&& value) {
     const std::uint32_t head = NameHead(name.c_str());
-    if (Field* f = FindNarrow(name, head)) {
+    if (Field* f = FindNarrow(name.view(), head)) {
       f->value = std::move(value);
       return;
     }
     fields_.emplace_back(std::move(name), std::move(value), head);
   }
-  void Put(const std::string& name, Value&& value) { Put(std::string(name), std::move(value)); }
-  const Value* FindValue(const std::string& name) const {
+  void Put(const NameText& name, Value&& value) { Put(NameText(name), std::move(value)); }
+  const Value* FindValue(std::string_view name) const {
     for (const Field& f : fields_) {
-      if (f.name == name) return &f.value;
+      if (f.name.view() == name) return &f.value;
     }
     return nullptr;
   }
 
  private:
   // The field named `name`, whose NameHead is `head`.
-  Field* FindNarrow(const std::string& name, std::uint32_t head) {
+  Field* FindNarrow(std::string_view name, std::uint32_t head) {
     for (Field& f : fields_) {
-      if (f.head == head && f.name == name) return &f;
+      if (f.head == head && f.name.view() == name) return &f;
     }
     return nullptr;
   }
@@ -365,7 +371,7 @@ class Data : public platform::RefCounted<IKZData> {
     }
     for (const Field& f : fields_) {
       if (f.name.size() == length &&
-          std::equal(f.name.begin(), f.name.end(), name,
+          std::equal(f.name.view().begin(), f.name.view().end(), name,
                      [](char a, wchar_t b) { return static_cast<wchar_t>(a) == b; })) {
         return &f.value;
       }
@@ -390,7 +396,7 @@ class Data : public platform::RefCounted<IKZData> {
     const Value* v = Lookup(name, &hr);
     if (v == nullptr) return hr;
     if (v->type != KZ_TYPE_STR) return KZ_E_TYPEMISMATCH;
-    const std::wstring& s = std::get<std::wstring>(v->v);
+    const TextValue& s = std::get<TextValue>(v->v);
     *out = SysAllocStringLen(s.data(), static_cast<std::uint32_t>(s.size()));
     return *out ? S_OK : E_OUTOFMEMORY;
   }
@@ -436,8 +442,8 @@ class Data : public platform::RefCounted<IKZData> {
   }
   template <class Name, class T>
   HRESULT SetValue(Name name, BYTE code, T value) {
-    std::string narrow;
-    if (!NarrowName(name, &narrow)) return E_INVALIDARG;
+    NameText narrow = NarrowName(name);
+    if (narrow.empty()) return E_INVALIDARG;
     Value v;
     v.type = code;
     v.v = std::move(value);
@@ -464,14 +470,13 @@ class Data : public platform::RefCounted<IKZData> {
     Value copy;
     hr = DeepCopy(*v, &copy);
     if (FAILED(hr)) return hr;
-    std::string narrow;
-    NarrowName(name, &narrow);
+    NameText narrow = NarrowName(name);
     return PutInto(destination, narrow, std::move(copy));
   }
   template <class Name>
   HRESULT RemoveT(Name name) {
-    std::string narrow;
-    if (!NarrowName(name, &narrow)) return E_INVALIDARG;
+    NameText narrow = NarrowName(name);
+    if (narrow.empty()) return E_INVALIDARG;
     for (auto it = fields_.begin(); it != fields_.end(); ++it) {
       if (it->name == narrow) {
         fields_.erase(it);
@@ -483,14 +488,14 @@ class Data : public platform::RefCounted<IKZData> {
 
  public:
   // Stores a copied value into any IKZData, ours or another implementation.
-  static HRESULT PutInto(IKZData* destination, const std::string& name, Value value);
+  static HRESULT PutInto(IKZData* destination, const NameText& name, Value value);
 
  private:
   std::vector<Field> fields_;
 };
 
 // ---------------------------------------------------------------------------
-class Array : public platform::RefCounted<IKZArray> {
+class Array final : public platform::RefCounted<IKZArray> {
  public:
   const std::vector<Value>& items() const { return items_; }
 
@@ -520,7 +525,7 @@ class Array : public platform::RefCounted<IKZArray> {
     const Value* v = nullptr;
     HRESULT hr = At(index, KZ_TYPE_STR, &v);
     if (FAILED(hr)) return hr;
-    const std::wstring& s = std::get<std::wstring>(v->v);
+    const TextValue& s = std::get<TextValue>(v->v);
     *value = SysAllocStringLen(s.data(), static_cast<std::uint32_t>(s.size()));
     return *value ? S_OK : E_OUTOFMEMORY;
   }
@@ -601,7 +606,7 @@ class Array : public platform::RefCounted<IKZArray> {
     const Value* v = nullptr;
     HRESULT hr = At(index, KZ_TYPE_STR, &v);
     if (FAILED(hr)) return hr;
-    *text = std::get<std::wstring>(v->v);
+    *text = std::get<TextValue>(v->v).view();
     return S_OK;
   }
   HRESULT PeekDataAt(DWORD index, IKZDataRead** record) const {
@@ -648,13 +653,20 @@ class Array : public platform::RefCounted<IKZArray> {
 // ---------------------------------------------------------------------------
 // Helpers over values, for our own objects and for foreign implementations.
 
-Data* AsOurs(IKZDataRead* d) { return dynamic_cast<Data*>(d); }
-Array* AsOurs(IKZArrayRead* a) { return dynamic_cast<Array*>(a); }
+// Our own objects are told by their exact type, which costs a comparison
+// where a dynamic cast walks the class tree.
+template <class Ours, class I>
+Ours* AsOursOf(I* object) {
+  return object != nullptr && typeid(*object) == typeid(Ours) ? static_cast<Ours*>(object)
+                                                              : nullptr;
+}
+Data* AsOurs(IKZDataRead* d) { return AsOursOf<Data>(d); }
+Array* AsOurs(IKZArrayRead* a) { return AsOursOf<Array>(a); }
 
 // True when `target` is `root` or lies inside it.
 bool Reaches(IUnknown* root, const void* target) {
   if (root == nullptr) return false;
-  if (auto* d = dynamic_cast<Data*>(root)) {
+  if (auto* d = AsOursOf<Data>(root)) {
     if (static_cast<const void*>(static_cast<IKZData*>(d)) == target) return true;
     for (const auto& f : d->fields()) {
       if (const auto* p = std::get_if<CKZComPtr<IKZData>>(&f.value.v)) {
@@ -665,7 +677,7 @@ bool Reaches(IUnknown* root, const void* target) {
     }
     return false;
   }
-  if (auto* a = dynamic_cast<Array*>(root)) {
+  if (auto* a = AsOursOf<Array>(root)) {
     if (static_cast<const void*>(static_cast<IKZArray*>(a)) == target) return true;
     for (const Value& v : a->items()) {
       if (const auto* p = std::get_if<CKZComPtr<IKZData>>(&v.v)) {
@@ -771,7 +783,7 @@ HRESULT DeepCopy(const Value& from, Value* to) {
   }
 }
 
-HRESULT Data::PutInto(IKZData* destination, const std::string& name, Value value) {
+HRESULT Data::PutInto(IKZData* destination, const NameText& name, Value value) {
   if (Data* ours = AsOurs(destination)) {
     // A fresh deep copy cannot contain the destination: no cycle check.
     ours->Put(name, std::move(value));
@@ -790,7 +802,7 @@ HRESULT Data::PutInto(IKZData* destination, const std::string& name, Value value
     case KZ_TYPE_INT64: return destination->SetInt64(n, std::get<std::int64_t>(v));
     case KZ_TYPE_UINT64: return destination->SetUInt64(n, std::get<std::uint64_t>(v));
     case KZ_TYPE_DOUBLE: return destination->SetDouble(n, std::get<double>(v));
-    case KZ_TYPE_STR: return destination->SetStr(n, std::get<std::wstring>(v).c_str());
+    case KZ_TYPE_STR: return destination->SetStr(n, std::get<TextValue>(v).c_str());
     case KZ_TYPE_BUF: return destination->SetBuf(n, std::get<CKZComPtr<IKZBuffer>>(v).Get());
     case KZ_TYPE_KZDATA: return destination->SetKZData(n, std::get<CKZComPtr<IKZData>>(v).Get());
     case KZ_TYPE_KZARRAY: return destination->SetKZArray(n, std::get<CKZComPtr<IKZArray>>(v).Get());
@@ -809,7 +821,7 @@ HRESULT Data::IsEqual(IKZDataRead* other) {
   if (theirs == nullptr) return E_NOTIMPL;
   if (theirs->fields_.size() != fields_.size()) return S_FALSE;
   for (const Field& f : fields_) {
-    const Value* v = theirs->FindValue(f.name);
+    const Value* v = theirs->FindValue(f.name.view());
     if (v == nullptr || !ValuesEqual(f.value, *v)) return S_FALSE;
   }
   return S_OK;
@@ -922,20 +934,20 @@ FieldKey::FieldKey(const char* name)
 
 HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text) {
   if (data == nullptr || text == nullptr) return E_POINTER;
-  if (typeid(*data) != typeid(Data)) return E_NOTIMPL;
-  return static_cast<const Data*>(data)->PeekStr(name, text);
+  const Data* ours = AsOurs(data);
+  return ours != nullptr ? ours->PeekStr(name, text) : E_NOTIMPL;
 }
 
 HRESULT PeekStrAt(IKZArrayRead* array, DWORD index, std::wstring_view* text) {
   if (array == nullptr || text == nullptr) return E_POINTER;
-  if (typeid(*array) != typeid(Array)) return E_NOTIMPL;
-  return static_cast<const Array*>(array)->PeekStrAt(index, text);
+  const Array* ours = AsOurs(array);
+  return ours != nullptr ? ours->PeekStrAt(index, text) : E_NOTIMPL;
 }
 
 HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index, IKZDataRead** record) {
   if (array == nullptr || record == nullptr) return E_POINTER;
-  if (typeid(*array) != typeid(Array)) return E_NOTIMPL;
-  return static_cast<const Array*>(array)->PeekDataAt(index, record);
+  const Array* ours = AsOurs(array);
+  return ours != nullptr ? ours->PeekDataAt(index, record) : E_NOTIMPL;
 }
 
 }  // namespace platform
