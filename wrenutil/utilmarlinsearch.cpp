@@ -32,7 +32,7 @@ inline wchar_t Lower(wchar_t ch) {
   if (ch < 0x80) {
     return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
   }
-  if (ch >= 0x2E80 && ch <= 0xA4CF) return ch;
+  if (ch >= 0x2E80 && ch <= 0xA4CF) return ch;  // caseless CJK
   return platform::ToLowerChar(ch);
 }
 
@@ -182,12 +182,22 @@ Text TextOf(const CKZBSTR& s) {
   return {chars, size};
 }
 
+// True when `ch` lower-cases to itself and no other character does: lower-
+// case forms are letters with case, which neither ASCII's non-letters nor
+// the CJK block are. (Some non-ASCII letters do lower-case to ASCII letters,
+// as the Kelvin sign does to 'k'; and no character lower-cases to 'K'.)
+inline bool OnlyItselfLowersTo(wchar_t ch) {
+  if (ch < 0x80) return !((ch >= L'a' && ch <= L'z') || (ch >= L'A' && ch <= L'Z'));
+  return ch >= 0x2E80 && ch <= 0xA4CF;
+}
+
 // The first occurrence of `key` in the lower-cased `text`.
 std::size_t FindLowered(std::wstring_view text, std::wstring_view key) {
   if (key.size() > text.size()) return std::wstring_view::npos;
   const wchar_t first = key[0];
+  const bool exact_first = OnlyItselfLowersTo(first);
   for (std::size_t at = 0; at + key.size() <= text.size(); ++at) {
-    if (Lower(text[at]) != first) continue;
+    if (exact_first ? text[at] != first : Lower(text[at]) != first) continue;
     std::size_t k = 1;
     while (k < key.size() && Lower(text[at + k]) == key[k]) ++k;
     if (k == key.size()) return at;

@@ -218,7 +218,7 @@ TEST_F(SearchTest, MatchRejectsEmptyTextsAndUnconvertibleKeys) {
 // near misses are common.
 TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
   const std::wstring alphabet =
-      std::wstring(L"aAbBgGhHnNsSwWzZiIeEuUvV019 -_.") +
+      std::wstring(L"aAbBgGhHnNsSwWzZiIeEuUvVkK019 -_.\u212A") +
       L"张章王汪李黎赵曾单吕女长三山小明伟为安啊吧爸中文，。（Ａｂ０Éé" + kEmoji +
       std::wstring(1, L'\0');
   std::mt19937 rng(4241);
@@ -252,8 +252,9 @@ TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
       case 2: key = random_text(4); break;
       default: key = content.substr(pick(content.size()), 1 + pick(4));
     }
+    // Callers lower-case the key; Match itself takes it as given.
     CKZStringW lowered(key);
-    lowered.MakeLower();
+    if (round % 3 != 0) lowered.MakeLower();
     BYTE mask = 0;
     std::vector<CKZStringW> runs;
     AnalyseKey(lowered, mask, runs);
@@ -323,6 +324,29 @@ TEST_F(SearchTest, DoMatchChoosesTheModeFromTheKey) {
     EXPECT_EQ(got[0].field, L"");
   }
   EXPECT_TRUE(asserts().empty());
+}
+
+// The plain search finds a key that starts with an ASCII non-letter or a
+// CJK character by that character alone, since no other character
+// lower-cases to it; the Kelvin sign, which lower-cases to 'k', must still
+// be found by a key starting with 'k'.
+TEST_F(SearchTest, PlainSearchKnowsWhichCharactersOthersLowerTo) {
+  for (std::uint32_t cp = 0; cp < 0x110000; ++cp) {
+    if (cp >= 0xD800 && cp < 0xE000) continue;
+    const auto ch = static_cast<wchar_t>(cp);
+    const auto lower = static_cast<std::uint32_t>(platform::ToLowerChar(ch));
+    if (lower == cp) continue;
+    const bool letter = lower >= 'a' && lower <= 'z';
+    ASSERT_TRUE(lower >= 0x80 ? (lower < 0x2E80 || lower > 0xA4CF) : letter)
+        << std::hex << cp << " lowers to " << lower;
+  }
+  int position = -1;
+  int length = 0;
+  const std::wstring kelvin(1, static_cast<wchar_t>(0x212A));
+  EXPECT_EQ(Match(CKZStringW(kelvin + L"m"), CKZStringW(L"km"), 0, nullptr, position, length), 1);
+  EXPECT_EQ(position, 0);
+  EXPECT_EQ(Match(CKZStringW(L"x#1明"), CKZStringW(L"#1明"), 0, nullptr, position, length), 1);
+  EXPECT_EQ(position, 1);
 }
 
 TEST_F(SearchTest, MatchAndInsertAssertsOnEmptyKeyOrNoArray) {
