@@ -453,6 +453,19 @@ std::vector<FieldName> FieldNames(const std::vector<CKZStringA>& names) {
   return out;
 }
 
+// The string fields a driver reads from every record, with room for their
+// texts.
+struct StringFields {
+  explicit StringFields(const std::vector<CKZStringA>& fields) : names(FieldNames(fields)) {
+    keys.reserve(fields.size());
+    for (const CKZStringA& field : fields) keys.emplace_back(field.GetString());
+    texts.resize(fields.size());
+  }
+  std::vector<FieldName> names;
+  std::vector<platform::FieldKey> keys;
+  std::vector<std::wstring_view> texts;
+};
+
 // What every driver shares: the lower-cased key, its analysis, the result
 // array and the scratch buffers.
 struct Search {
@@ -493,9 +506,20 @@ struct Search {
     return Try(field, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
   }
 
-  int TryStringFields(std::vector<FieldName>& fields, IKZDataRead* record) {
-    for (FieldName& field : fields) {
-      if (TryStringField(field.key, record, field, record)) return 1;
+  // Tries the string fields of `record` in their order; the platform's own
+  // bags are read in place, all fields at once.
+  int TryStringFields(StringFields& fields, IKZDataRead* record) {
+    const std::size_t n = fields.names.size();
+    if (platform::PeekStrs(record, fields.keys.data(), n, fields.texts.data()) == E_NOTIMPL) {
+      for (std::size_t i = 0; i < n; ++i) {
+        record->GetStr(fields.keys[i].name(), &value);
+        if (Try(fields.names[i], TextOf(value), record)) return 1;
+      }
+      return 0;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::wstring_view text = fields.texts[i];
+      if (Try(fields.names[i], Text{text.data(), text.size()}, record)) return 1;
     }
     return 0;
   }
@@ -653,7 +677,7 @@ long DoSearch(const CKZStringW& key, IKZArrayRead* items,
                      &code)) {
     return code;
   }
-  std::vector<FieldName> names = FieldNames(fields);
+  StringFields names(fields);
   return RunSearch(items, count, limit, false, search, result,
                    [&](IKZDataRead* item) {
                      return search.TryStringFields(names, item);
@@ -673,7 +697,7 @@ long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
   if (!PrepareSearch(key, items, nothing, 114, 142, &search, &count, &code)) {
     return code;
   }
-  std::vector<FieldName> names = FieldNames(fields);
+  StringFields names(fields);
   const std::vector<FieldName> array_names = FieldNames(array_fields);
   const std::vector<FieldName> number_names = FieldNames(number_fields);
   // The organisation-membership service may run for each record.
@@ -735,7 +759,7 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
   if (!PrepareSearch(key, items, nothing, 306, 330, &search, &count, &code)) {
     return code;
   }
-  std::vector<FieldName> names = FieldNames(fields);
+  StringFields names(fields);
   const FieldName lm_field{"rpt_str_lm", CKZStringW(L"rpt_str_lm")};
   const FieldName phone_field{"rpt_str_mobile_phone",
                               CKZStringW(L"rpt_str_mobile_phone")};

@@ -938,6 +938,17 @@ HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text) {
   return ours != nullptr ? ours->PeekStr(name, text) : E_NOTIMPL;
 }
 
+HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count,
+                 std::wstring_view* texts) {
+  if (data == nullptr || (count != 0 && (names == nullptr || texts == nullptr))) return E_POINTER;
+  const Data* ours = AsOurs(data);
+  if (ours == nullptr) return E_NOTIMPL;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (FAILED(ours->PeekStr(names[i], &texts[i]))) texts[i] = std::wstring_view(L"");
+  }
+  return S_OK;
+}
+
 HRESULT PeekStrAt(IKZArrayRead* array, DWORD index, std::wstring_view* text) {
   if (array == nullptr || text == nullptr) return E_POINTER;
   const Array* ours = AsOurs(array);

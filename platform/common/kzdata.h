@@ -292,6 +292,11 @@ class KZ_PLATFORM_API FieldKey {
 
 KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name,
                                 std::wstring_view* text);
+// Several string fields of one record at once: texts[i] gets the field
+// names[i], or the empty text when the record has no such string field.
+// S_OK, E_NOTIMPL or E_POINTER (null arrays are allowed for a count of 0).
+KZ_PLATFORM_API HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count,
+                                 std::wstring_view* texts);
 KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index,
                                   std::wstring_view* text);
 // The record at `index`, without a reference for the caller.

@@ -488,11 +488,28 @@ TEST_F(BagTest, BorrowedReads) {
     EXPECT_EQ(r.bag->GetStr(r.name, &copy), r.hr);
   }
 
+  // Several at once: what fails reads as the empty text.
+  platform::FieldKey several[] = {platform::FieldKey("x"), platform::FieldKey("strMobileA"),
+                                  platform::FieldKey("n")};
+  std::wstring_view texts[3] = {L"?", L"?", L"?"};
+  EXPECT_EQ(platform::PeekStrs(a, several, 3, texts), S_OK);
+  EXPECT_EQ(texts[0], L"short");
+  EXPECT_EQ(texts[1], L"a");
+  EXPECT_EQ(texts[2], L"");
+  EXPECT_EQ(texts[2].data()[0], L'\0');
+  EXPECT_EQ(platform::PeekStrs(b, several, 3, texts), S_OK);
+  EXPECT_EQ(texts[0], L"");
+  EXPECT_EQ(platform::PeekStrs(a, nullptr, 0, nullptr), S_OK);
+  EXPECT_EQ(platform::PeekStrs(a, nullptr, 1, texts), E_POINTER);
+  EXPECT_EQ(platform::PeekStrs(a, several, 1, nullptr), E_POINTER);
+  EXPECT_EQ(platform::PeekStrs(nullptr, several, 1, texts), E_POINTER);
+
   std::wstring_view text;
   EXPECT_EQ(platform::PeekStr(nullptr, x, &text), E_POINTER);
   EXPECT_EQ(platform::PeekStr(a, x, nullptr), E_POINTER);
   CKZComPtr<IKZDataRead> foreign = platform::testing::ForeignData(a);
   EXPECT_EQ(platform::PeekStr(foreign, x, &text), E_NOTIMPL);
+  EXPECT_EQ(platform::PeekStrs(foreign, several, 3, texts), E_NOTIMPL);
 
   CKZComPtr<IKZArray> arr;
   std::string error;
