@@ -26,6 +26,10 @@
 // - CopyTo and CopyField copy deeply: nested records, arrays and buffers are
 //   duplicated, so the copy shares nothing writable with its source; interface
 //   fields share the object (one more reference).
+// - Texts and names are immutable once stored. A text of up to 6 wide
+//   characters (a name of up to 27 bytes) is kept inside its field; a longer
+//   one is kept in one block that copies share, so copying a record
+//   allocates nothing for its texts.
 // - IsEqual is deep: two records are equal when they have the same names
 //   (in any order), each with the same type and an equal value; arrays when
 //   they have the same count and equal elements position by position.
