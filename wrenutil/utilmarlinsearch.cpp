@@ -456,13 +456,16 @@ std::vector<FieldName> FieldNames(const std::vector<CKZStringA>& names) {
 // The string fields a driver reads from every record, with room for their
 // texts.
 struct StringFields {
-  explicit StringFields(const std::vector<CKZStringA>& fields) : names(FieldNames(fields)) {
+  explicit StringFields(const std::vector<CKZStringA>& fields) : texts(fields.size()) {
     keys.reserve(fields.size());
-    for (const CKZStringA& field : fields) keys.emplace_back(field.GetString());
-    texts.resize(fields.size());
+    wide.reserve(fields.size());
+    for (FieldName& name : FieldNames(fields)) {
+      keys.push_back(std::move(name.key));
+      wide.push_back(std::move(name.wide));
+    }
   }
-  std::vector<FieldName> names;
   std::vector<platform::FieldKey> keys;
+  std::vector<CKZStringW> wide;
   std::vector<std::wstring_view> texts;
 };
 
@@ -476,8 +479,8 @@ struct Search {
   Scratch scratch{key.str()};
   CKZBSTR value;  // the string read last
 
-  int Try(const FieldName& field, Text text, IKZDataRead* record) {
-    return MatchField(mask, field.wide.GetString(), text, hits, &runs, record, scratch);
+  int Try(const CKZStringW& field_name, Text text, IKZDataRead* record) {
+    return MatchField(mask, field_name.GetString(), text, hits, &runs, record, scratch);
   }
 
   // Reads the string field `name` of `source` (up to its first zero
@@ -489,9 +492,9 @@ struct Search {
     const HRESULT hr = platform::PeekStr(source, name, &text);
     if (hr == E_NOTIMPL) {
       source->GetStr(name.name(), &value);
-      return Try(field, TextOf(value), record);
+      return Try(field.wide, TextOf(value), record);
     }
-    return Try(field, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
+    return Try(field.wide, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
   }
 
   // The same for the string element `index` of `array`.
@@ -501,25 +504,25 @@ struct Search {
     const HRESULT hr = platform::PeekStrAt(array, index, &text);
     if (hr == E_NOTIMPL) {
       array->GetStr(index, &value);
-      return Try(field, TextOf(value), record);
+      return Try(field.wide, TextOf(value), record);
     }
-    return Try(field, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
+    return Try(field.wide, SUCCEEDED(hr) ? Text{text.data(), text.size()} : Text{L"", 0}, record);
   }
 
   // Tries the string fields of `record` in their order; the platform's own
   // bags are read in place, all fields at once.
   int TryStringFields(StringFields& fields, IKZDataRead* record) {
-    const std::size_t n = fields.names.size();
+    const std::size_t n = fields.keys.size();
     if (platform::PeekStrs(record, fields.keys.data(), n, fields.texts.data()) == E_NOTIMPL) {
       for (std::size_t i = 0; i < n; ++i) {
         record->GetStr(fields.keys[i].name(), &value);
-        if (Try(fields.names[i], TextOf(value), record)) return 1;
+        if (Try(fields.wide[i], TextOf(value), record)) return 1;
       }
       return 0;
     }
     for (std::size_t i = 0; i < n; ++i) {
       const std::wstring_view text = fields.texts[i];
-      if (Try(fields.names[i], Text{text.data(), text.size()}, record)) return 1;
+      if (Try(fields.wide[i], Text{text.data(), text.size()}, record)) return 1;
     }
     return 0;
   }
@@ -741,7 +744,7 @@ long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
             }
             NumberText text;
             FormatNumber(number, &text);
-            if (search.Try(field, text.text, item)) return 1;
+            if (search.Try(field.wide, text.text, item)) return 1;
           }
         }
         return 0;
@@ -782,7 +785,7 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
             entry->GetUInt64("uint64_account", &account);
             NumberText text;
             FormatNumber(account, &text);
-            if (search.Try(lm_field, text.text, item)) return 1;
+            if (search.Try(lm_field.wide, text.text, item)) return 1;
           }
         }
 
