@@ -1,5 +1,5 @@
 // The library's core access (common/include/utilcore.h) and its log calls
-// (common/include/utillog.h).
+// (common/include/utillog.h, wrenutil/utillog.cpp).
 #include "common/include/utilcore.h"
 
 #include <gtest/gtest.h>

@@ -9,20 +9,24 @@
 // (numbers in decimal; the address in host order, 0 without the network
 // service); its callers pass "file" and "func" as source and function texts.
 // Formats follow the client's convention: "%s" takes a wide string.
+//
+// The calls live in the library (wrenutil/utillog.cpp) and are exported so
+// that its tests reach them; hosts use the platform log instead.
 #ifndef WRENUTIL_COMMON_INCLUDE_UTILLOG_H_
 #define WRENUTIL_COMMON_INCLUDE_UTILLOG_H_
 
 #include <cstdarg>
 
+#include "wrenutil/export.h"
+
 namespace wrenutil::internal {
 
-void WrenLog(const wchar_t* file, int line, const wchar_t* function, int level,
-             const wchar_t* module, const wchar_t* format, ...);
-void WrenLogV(const wchar_t* file, int line, const wchar_t* function, int level,
-              const wchar_t* module, const wchar_t* format, va_list args);
-void WrenLogWithContext(const wchar_t* file, int line, const wchar_t* function,
-                        int level, const wchar_t* module, const wchar_t* format,
-                        ...);
+WRENUTIL_API void WrenLog(const wchar_t* file, int line, const wchar_t* function, int level,
+                          const wchar_t* module, const wchar_t* format, ...);
+WRENUTIL_API void WrenLogV(const wchar_t* file, int line, const wchar_t* function, int level,
+                           const wchar_t* module, const wchar_t* format, va_list args);
+WRENUTIL_API void WrenLogWithContext(const wchar_t* file, int line, const wchar_t* function,
+                                     int level, const wchar_t* module, const wchar_t* format, ...);
 
 }  // namespace wrenutil::internal
 

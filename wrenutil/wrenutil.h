@@ -1,7 +1,7 @@
 // The umbrella header: every exported function of the library and the
 // platform types a caller needs.
-#ifndef WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
-#define WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+#ifndef WRENUTIL_WRENUTIL_WRENUTIL_H_
+#define WRENUTIL_WRENUTIL_WRENUTIL_H_
 
 // Platform: bags, core, log, assertions, strings, conversions, texts.
 #include "platform/common/convert.h"
@@ -44,4 +44,4 @@
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 
-#endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+#endif  // WRENUTIL_WRENUTIL_WRENUTIL_H_
