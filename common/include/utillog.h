@@ -1,13 +1,17 @@
 // The library's log calls over the platform log.
 //
 // WrenLog fills a log record (level, line, thread id, tick count, Unix time in
-// ms, the performance counter at level 4 or more, source and function texts)
+// ms by the system clock, the performance counter at level 4 or more, source and function texts)
 // and forwards it with the module name. WrenLogWithContext appends to the
 // format the context suffix
 //   [Time=YYYY-MM-DD H:MM:SS.mmm][UnixTime=s][CorpUin=n][ExtUin=n]
 //   [ClientVersion=major*100+minor][ClientIP=n]
 // (numbers in decimal; the address in host order, 0 without the network
 // service); its callers pass "file" and "func" as source and function texts.
+// The suffix's time is the client's regulated clock (Util::Time), which a
+// host may set; the record's own time is not. The corporation number and the
+// address are asked through GetService, so without a core each asserts (line
+// 136 of common\include\utilcore) and the number is 0.
 // Formats follow the client's convention: "%s" takes a wide string.
 //
 // The calls live in the library (wrenutil/utillog.cpp) and are exported so
