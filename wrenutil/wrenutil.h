@@ -1,8 +1,10 @@
 // The umbrella header: every exported function of the library and the
-// platform types a caller needs.
+// platform types a caller needs, with the core accessors the library itself
+// uses (GetService, CreateObject, GetExtensionPoint: common/include/utilcore.h).
 #ifndef WRENUTIL_WRENUTIL_WRENUTIL_H_
 #define WRENUTIL_WRENUTIL_WRENUTIL_H_
 
+#include "common/include/utilcore.h"
 // Platform: bags, core, log, assertions, strings, conversions, texts.
 #include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
