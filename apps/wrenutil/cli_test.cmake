@@ -3,17 +3,28 @@
 #   cmake -DPROGRAM=<wrenutil> -DARGS="<arguments>" -DCODE=<exit code>
 #         -DEXPECT=<regular expression> -P cli_test.cmake
 #
-# ARGS is split like a shell command line. EXPECT must match the standard
+# ARGS is split like a shell command line ('' is an empty argument). EXPECT
+# must match the standard
 # output followed by the standard error. The run fails on a different exit
 # code, on output that does not match, and on any "internal error" (a crash
 # message or platform objects left alive at exit).
+cmake_minimum_required(VERSION 3.25)
 separate_arguments(args UNIX_COMMAND "${ARGS}")
-execute_process(
-  COMMAND ${PROGRAM} ${args}
-  RESULT_VARIABLE result
-  OUTPUT_VARIABLE out
-  ERROR_VARIABLE err
-  TIMEOUT 60)
+# Each argument quoted, so that an empty one survives.
+set(quoted "")
+foreach(arg IN LISTS args)
+  string(REPLACE "\\" "\\\\" arg "${arg}")
+  string(REPLACE "\"" "\\\"" arg "${arg}")
+  string(REPLACE "$" "\\$" arg "${arg}")
+  string(APPEND quoted " \"${arg}\"")
+endforeach()
+cmake_language(EVAL CODE "
+  execute_process(
+    COMMAND \"${PROGRAM}\" ${quoted}
+    RESULT_VARIABLE result
+    OUTPUT_VARIABLE out
+    ERROR_VARIABLE err
+    TIMEOUT 60)")
 set(all "${out}${err}")
 if(NOT "${result}" STREQUAL "${CODE}")
   message(FATAL_ERROR

@@ -6,11 +6,12 @@
 #include <map>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/host_menu.h"
@@ -122,17 +123,27 @@ void AddSelectionFlags(const Sample& sample, const std::vector<DWORD>& uins, IKZ
 
 bool ApplyContext(AppContext& context, const std::vector<std::string>& pairs, IKZData* bag) {
   for (const std::string& pair : pairs) {
-    std::size_t eq = pair.find('=');
-    std::string key = pair.substr(0, eq);
-    unsigned long value = 0;
-    try {
-      if (eq == std::string::npos || key.empty()) throw std::invalid_argument(pair);
-      value = std::stoul(pair.substr(eq + 1));
-    } catch (const std::exception&) {
-      context.Fail("--context wants KEY=NUMBER, got \"" + pair + "\"");
+    const std::size_t eq = pair.find('=');
+    const std::string key = pair.substr(0, eq);
+    DWORD value = 0;
+    if (eq == std::string::npos || key.empty() ||
+        !ParseU32(std::string_view(pair).substr(eq + 1), &value)) {
+      context.Fail("--context: could not convert \"" + pair +
+                   "\": want KEY=NUMBER, a whole number from 0 to 4294967295");
       return false;
     }
-    bag->SetDWord(key.c_str(), static_cast<DWORD>(value));
+    bag->SetDWord(key.c_str(), value);
+  }
+  return true;
+}
+
+bool CheckDepartments(AppContext& context, const std::vector<DWORD>& ids) {
+  for (DWORD id : ids) {
+    if (!context.host->sample().HasDepartment(id)) {
+      context.Fail("no department has the id " + std::to_string(id) +
+                   " (wrenutil sample depts lists them)");
+      return false;
+    }
   }
   return true;
 }
@@ -174,6 +185,10 @@ void RunBuddy(const MenuOptions& o, AppContext& context) {
 }
 
 void RunDept(const MenuOptions& o, AppContext& context) {
+  if (!CheckUins(context, o.uins) || !CheckUins(context, o.only) ||
+      !CheckDepartments(context, o.groups)) {
+    return;
+  }
   auto services = Install(context);
   if (!services) return;
   AssertCapture capture;
@@ -255,7 +270,11 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   menu->require_subcommand(1);
 
   CLI::App* buddy = menu->add_subcommand("buddy", "The menu of selected contacts (GetBuddyMenu)");
-  buddy->add_option("uins", o->uins, "Contact numbers, the first is the contact")->required();
+  const CLI::Validator uin = WholeNumber(0xFFFFFFFFu);
+  buddy->add_option("uins", o->uins, "Contact numbers, the first is the contact")
+      ->required()
+      ->type_name("UIN")
+      ->check(uin);
   buddy->add_option("--context", o->context,
                     "A context flag KEY=NUMBER (e.g. MENU_WREN_SHOWDELFROMRECENTFOLDER=1)");
   buddy->add_flag("--offline", o->offline, "The own account is offline");
@@ -263,9 +282,15 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
 
   CLI::App* dept =
       menu->add_subcommand("dept", "The menu of an organisation selection (GetDeptMenu)");
-  dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)");
-  dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)");
-  dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)");
+  dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)")
+      ->type_name("UIN")
+      ->check(uin);
+  dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)")
+      ->type_name("UIN")
+      ->check(uin);
+  dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)")
+      ->type_name("ID")
+      ->check(uin);
   dept->add_option("--context", o->context, "A context field KEY=NUMBER");
   dept->callback([o, &context] { RunDept(*o, context); });
 
@@ -282,7 +307,10 @@ void RegisterClickCommand(CLI::App& app, AppContext& context) {
       "click", "Run a buddy-menu click (OnClickStandardBuddyMenu) and show what it did");
   click->add_option("name", o->name, "The item name, e.g. Send_Message or MENU_WREN_USERINFO")
       ->required();
-  click->add_option("uins", o->uins, "The selected contact numbers")->required();
+  click->add_option("uins", o->uins, "The selected contact numbers")
+      ->required()
+      ->type_name("UIN")
+      ->check(WholeNumber(0xFFFFFFFFu));
   click->callback([o, &context] { RunClick(*o, context); });
 }
 

@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <map>
+#include <set>
 
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
@@ -52,30 +51,6 @@ bool OptionalArray(IKZData* org, const char* name, IKZArray** out, std::string* 
 }
 
 }  // namespace
-
-bool ReadFile(const std::string& path, std::string* text, std::string* error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    *error = "cannot read " + path + ": it is a directory";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad() || contents.fail()) {
-    // An empty file also sets failbit on the copy; it is not a read error.
-    if (in.bad() || std::filesystem::file_size(path, ec) != 0) {
-      *error = "cannot read " + path;
-      return false;
-    }
-  }
-  *text = std::move(contents).str();
-  return true;
-}
 
 bool ParseIPv4(std::string_view text, DWORD* address) {
   DWORD value = 0;
@@ -187,12 +162,74 @@ bool Sample::Index(std::string* error) {
     *error = top + ": contact number " + std::to_string(duplicate->uin) + " appears twice";
     return false;
   }
+  if (!IndexDepartments(error)) return false;
   if (!IsMember(self_uin_)) {
     *error = top + ": the own number " + std::to_string(self_uin_) +
              " (\"dwSelfUin\") is not a member of \"rpt_member\"";
     return false;
   }
   return true;
+}
+
+bool Sample::IndexDepartments(std::string* error) {
+  // Parent of every department, by id.
+  std::map<DWORD, DWORD> parents;
+  DWORD count = 0;
+  departments_->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    const std::string where = "rpt_dept[" + std::to_string(i) + "]";
+    CKZComPtr<IKZData> dept;
+    if (FAILED(departments_->GetKZData(i, &dept)) || !dept) {
+      *error = where + ": not a record";
+      return false;
+    }
+    DWORD id = 0, parent = 0;
+    if (!RequireDWord(dept.Get(), "dwDeptId", &id, where, error) ||
+        !RequireDWord(dept.Get(), "dwParentId", &parent, where, error)) {
+      return false;
+    }
+    if (id == 0) {
+      *error = where + ": department id 0 is the root's, no department's";
+      return false;
+    }
+    if (!parents.emplace(id, parent).second) {
+      *error = "organisation: department " + std::to_string(id) + " appears twice";
+      return false;
+    }
+  }
+  for (const auto& [id, parent] : parents) {
+    if (parent != 0 && parents.count(parent) == 0) {
+      *error = "organisation: the parent " + std::to_string(parent) + " of department " +
+               std::to_string(id) + " is no department";
+      return false;
+    }
+  }
+  // Every chain of parents must reach the root. A department on a chain
+  // already known to reach it stops the walk early, so this is linear.
+  std::set<DWORD> rooted;
+  for (const auto& [start, unused] : parents) {
+    std::vector<DWORD> chain;
+    std::set<DWORD> on_chain;
+    DWORD id = start;
+    while (id != 0 && rooted.count(id) == 0) {
+      if (!on_chain.insert(id).second) {
+        std::string cycle;
+        auto from = std::find(chain.begin(), chain.end(), id);
+        for (auto it = from; it != chain.end(); ++it) cycle += std::to_string(*it) + " -> ";
+        *error = "organisation: departments " + cycle + std::to_string(id) + " form a cycle";
+        return false;
+      }
+      chain.push_back(id);
+      id = parents[id];
+    }
+    rooted.insert(chain.begin(), chain.end());
+  }
+  for (const auto& entry : parents) department_ids_.push_back(entry.first);
+  return true;
+}
+
+bool Sample::HasDepartment(DWORD id) const {
+  return std::binary_search(department_ids_.begin(), department_ids_.end(), id);
 }
 
 IKZData* Sample::FindContact(DWORD uin) const {

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "apps/wrenutil/input_file.h"
 #include "platform/common/kzcore.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzptr.h"
@@ -29,11 +30,14 @@ class Sample {
   // Parses an organisation from JSON text (the typed JSON of the platform's
   // JSON<->bag conversion). On failure returns null and stores a message
   // that names the problem (syntax error, missing or mistyped field,
-  // duplicate contact number) in *error.
+  // duplicate contact number, a department listed twice, a parent that is
+  // no department, departments that form a cycle) in *error. Departments
+  // hang below parent 0, the root; 0 is no department's id.
   static std::unique_ptr<Sample> Parse(std::string_view json, std::string* error);
   // The organisation compiled into the program (data/sample_org.json).
   static std::unique_ptr<Sample> Embedded(std::string* error);
-  // Reads and parses a file; a missing or unreadable file is an error too.
+  // Reads (ReadFile) and parses a file; a file that cannot be read is an
+  // error too.
   static std::unique_ptr<Sample> FromFile(const std::string& path, std::string* error);
 
   ~Sample();
@@ -63,6 +67,8 @@ class Sample {
   IKZData* FindContact(DWORD uin) const;
   bool IsMember(DWORD uin) const;
   bool IsOuterContact(DWORD uin) const;
+  // Whether a department of "rpt_dept" has the id `id`.
+  bool HasDepartment(DWORD id) const;
 
   // Whether `uin` is an element of the top-level 32-bit number array `field`
   // (for example "rpt_uint32_online"); false when the field is absent.
@@ -73,6 +79,7 @@ class Sample {
  private:
   Sample() = default;
   bool Index(std::string* error);
+  bool IndexDepartments(std::string* error);
 
   CKZComPtr<IKZData> org_;
   CKZComPtr<IKZArray> members_;
@@ -86,6 +93,8 @@ class Sample {
     IKZData* record;  // held by members_ or outer_contacts_
   };
   std::vector<Entry> contacts_;
+  // Department ids, sorted.
+  std::vector<DWORD> department_ids_;
   DWORD self_uin_ = 0;
   DWORD corp_uin_ = 0;
   int major_version_ = 0;
@@ -128,11 +137,6 @@ class Host {
   bool installed_ = false;
   int log_sink_ = -1;
 };
-
-// Reads a whole file into *text. On failure (missing, a directory, a read
-// error) returns false and stores "cannot open PATH" or "cannot read PATH"
-// in *error.
-bool ReadFile(const std::string& path, std::string* text, std::string* error);
 
 // The dotted text of an IPv4 address in host order as a number; false when
 // the text is not four decimal parts of 0-255.

@@ -1,0 +1,112 @@
+#include "apps/wrenutil/input_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/common/kzjson.h"
+
+namespace wrenutil_app {
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+std::string Reason(int error) { return std::strerror(error); }
+
+std::string SizeText(std::size_t limit) {
+  if (limit >= (std::size_t{1} << 20) && limit % (std::size_t{1} << 20) == 0) {
+    return std::to_string(limit >> 20) + " MiB";
+  }
+  return std::to_string(limit) + " bytes";
+}
+
+// The parser's message for a text it refused, or "empty file".
+std::string JsonError(const std::string& path, const std::string& text,
+                      const std::string& parser_error) {
+  if (text.find_first_not_of(" \t\r\n") == std::string::npos) return path + ": empty file";
+  return path + ": " + parser_error;
+}
+
+}  // namespace
+
+bool ReadFile(const std::string& path, std::string* text, std::string* error, std::size_t limit) {
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) {
+    *error = "cannot open " + path + ": " + Reason(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "cannot read " + path + ": it is a directory";
+    return false;
+  }
+  std::string contents;
+  char buffer[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *error = "cannot read " + path + ": " + Reason(errno);
+      return false;
+    }
+    if (n == 0) break;
+    if (contents.size() + static_cast<std::size_t>(n) > limit) {
+      *error = "cannot read " + path + ": more than " + SizeText(limit);
+      return false;
+    }
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+  *text = std::move(contents);
+  return true;
+}
+
+CKZComPtr<IKZData> ReadJsonRecord(const std::string& path, std::string* error) {
+  CKZComPtr<IKZData> record;
+  std::string text;
+  if (!ReadFile(path, &text, error)) return record;
+  std::string parser_error;
+  if (FAILED(platform::JsonToKZData(text, &record, &parser_error))) {
+    *error = JsonError(path, text, parser_error);
+    record = nullptr;
+  }
+  return record;
+}
+
+CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error) {
+  CKZComPtr<IKZArray> array;
+  std::string text;
+  if (!ReadFile(path, &text, error)) return array;
+  std::string parser_error;
+  if (FAILED(platform::JsonToKZArray(text, &array, &parser_error))) {
+    *error = JsonError(path, text, parser_error);
+    array = nullptr;
+  }
+  return array;
+}
+
+bool ReadJsonRecordOrArray(const std::string& path, IKZData** record, IKZArray** array,
+                           std::string* error) {
+  std::string text;
+  if (!ReadFile(path, &text, error)) return false;
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  std::string parser_error;
+  const HRESULT hr = first != std::string::npos && text[first] == '['
+                         ? platform::JsonToKZArray(text, array, &parser_error)
+                         : platform::JsonToKZData(text, record, &parser_error);
+  if (FAILED(hr)) {
+    *error = JsonError(path, text, parser_error);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace wrenutil_app
