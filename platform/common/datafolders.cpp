@@ -77,7 +77,7 @@ bool MakeFolders(const std::string& path) {
   return IsFolder(path);
 }
 
-bool GetAppDataFolder(std::string* folder) {
+bool FindAppDataFolder(std::string* folder) {
   std::optional<std::string> chosen;
   {
     std::lock_guard lock(State().mutex);
@@ -95,8 +95,13 @@ bool GetAppDataFolder(std::string* folder) {
     }
   }
   if (chosen->empty()) return false;
-  std::string path = WithoutTrailingSlash(*chosen);
-  if (!MakeFolders(path)) return false;
+  if (folder != nullptr) *folder = WithoutTrailingSlash(*chosen);
+  return true;
+}
+
+bool GetAppDataFolder(std::string* folder) {
+  std::string path;
+  if (!FindAppDataFolder(&path) || !MakeFolders(path)) return false;
   if (folder != nullptr) *folder = path;
   return true;
 }

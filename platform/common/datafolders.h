@@ -39,6 +39,9 @@ KZ_PLATFORM_API void SetAppDataFolder(std::optional<std::string> folder);
 // nullopt goes back to the folder of the running executable.
 KZ_PLATFORM_API void SetProgramFolder(std::optional<std::string> folder);
 
+// The application-data folder's path, without making it and without a
+// trailing "/". False when there is none.
+KZ_PLATFORM_API bool FindAppDataFolder(std::string* folder);
 // The application-data folder, created (with its parents) when missing,
 // without a trailing "/". False when there is none or it cannot be created.
 KZ_PLATFORM_API bool GetAppDataFolder(std::string* folder);
