@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "platform/common/convert.h"
 #include "platform/kernelutil/kernelutil.h"
@@ -52,9 +53,9 @@ ProductSettings GetProductSettings() {
   return State().product;
 }
 
-void SetAppDataFolder(std::optional<std::string> folder) {
+std::optional<std::string> SetAppDataFolder(std::optional<std::string> folder) {
   std::lock_guard lock(State().mutex);
-  State().app_data = std::move(folder);
+  return std::exchange(State().app_data, std::move(folder));
 }
 
 void SetProgramFolder(std::optional<std::string> folder) {
