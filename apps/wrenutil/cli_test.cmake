@@ -1,7 +1,10 @@
 # Runs the demo client once and checks its exit code and output.
 #
 #   cmake -DPROGRAM=<wrenutil> -DARGS="<arguments>" -DCODE=<exit code>
-#         -DEXPECT=<regular expression> -P cli_test.cmake
+#         -DEXPECT=<regular expression> [-DDATA_DIR=<folder>] -P cli_test.cmake
+#
+# DATA_DIR is made empty before the run and given to the program as
+# WRENUTIL_DATA_DIR, so that nothing is written outside it.
 #
 # ARGS is split like a shell command line ('' is an empty argument). EXPECT
 # must match the standard
@@ -10,6 +13,11 @@
 # message or platform objects left alive at exit).
 cmake_minimum_required(VERSION 3.25)
 separate_arguments(args UNIX_COMMAND "${ARGS}")
+if(DATA_DIR)
+  file(REMOVE_RECURSE "${DATA_DIR}")
+  file(MAKE_DIRECTORY "${DATA_DIR}")
+  set(ENV{WRENUTIL_DATA_DIR} "${DATA_DIR}")
+endif()
 # Each argument quoted, so that an empty one survives.
 set(quoted "")
 foreach(arg IN LISTS args)
@@ -33,6 +41,9 @@ endif()
 if(NOT all MATCHES "${EXPECT}")
   message(FATAL_ERROR
     "wrenutil ${ARGS}: output does not match \"${EXPECT}\":\n${all}")
+endif()
+if(DATA_DIR)
+  file(REMOVE_RECURSE "${DATA_DIR}")
 endif()
 if(all MATCHES "internal error")
   message(FATAL_ERROR "wrenutil ${ARGS}: ${all}")

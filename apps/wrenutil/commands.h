@@ -26,7 +26,10 @@
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
-  X(Click)
+  X(Click)                       \
+  X(Dirs)                        \
+  X(Headimage)                   \
+  X(Settings)
 
 namespace wrenutil_app {
 
