@@ -130,6 +130,28 @@ WRENUTIL_API HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu, IKZData* contex
 // assertion for a null `menu` or `context` or no menu created.
 WRENUTIL_API HRESULT GetOuterGroupMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
 
+// The main menu of the main panel: the tools submenu ("MENU_MainMenu_Tool":
+// message manager, search), personal and system settings, the help submenu
+// ("MENU_MainMenu_Help": check for updates, about, agreement), change of
+// account and exit. 0 with one reference for the caller in *menu; E_FAIL
+// with assertion when a menu cannot be created (nothing is handed out);
+// E_POINTER without assertion for a null `menu`.
+WRENUTIL_API HRESULT GetMainMenu(IGFMenu** menu);
+
+// The menu of the user's own presence: online, away, offline. With
+// `withAutoReply` non-zero the away item ("MENU_WREN_SETAWAY") opens a
+// submenu: one item per reply of the auto-reply service
+// {B0880E45-BB03-4FAA-89E5-748F48E5CBD4}, each named "MENU_WREN_SETAWAY",
+// showing the reply text, checked when it is the active reply and carrying a
+// bag with "dwReplyIndex" (u32) and "strStatusDetail" (the text); then a
+// separator, "MENU_WREN_NOREPLY" (checked when no reply is active), a
+// separator and "MENU_WREN_CUMSTOMREPLY". A missing service or a failing
+// query gives no reply items; a reply whose bag cannot be created, or that is
+// not a string, is left out (the others keep their indices). 0 with one
+// reference for the caller in *menu; E_FAIL with assertion when a menu
+// cannot be created; E_POINTER without assertion for a null `menu`.
+WRENUTIL_API HRESULT GetStatusMenu(IGFMenu** menu, int withAutoReply);
+
 // Placeholders: 0; *menu is not written.
 WRENUTIL_API HRESULT GetFolderMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
 WRENUTIL_API HRESULT GetGroupMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
