@@ -26,7 +26,8 @@
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
-  X(Click)
+  X(Click)                       \
+  X(Tbar)
 
 namespace wrenutil_app {
 
