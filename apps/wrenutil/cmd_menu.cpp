@@ -91,6 +91,7 @@ struct MenuOptions {
   bool no_delete = false;
   std::string name;
   bool auto_reply = false;
+  bool outer_tab = false;
 };
 
 std::unique_ptr<MenuServices> Install(AppContext& context) {
@@ -247,6 +248,12 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   CLI::App* status = menu->add_subcommand("status", "The menu of the own presence (GetStatusMenu)");
   status->add_flag("--auto-reply", o->auto_reply,
                    "Away opens the automatic replies of the sample profile");
+  CLI::App* tabbar =
+      menu->add_subcommand("tabbar", "The tab bar's display menu (GetTBarDisplayTypeMenu)");
+  tabbar->add_flag("--outer", o->outer_tab, "The external-contacts tab (tab type 2)");
+  tabbar->add_flag("--offline", o->offline, "The own account is offline");
+  tabbar->callback([o, &context] { RunTabBarMenu(context, o->outer_tab, o->offline); });
+
   status->callback([o, &context] {
     RunPanelMenu(context, "GetStatusMenu", [&](IGFMenu** m) {
       return Util::UtilWRENMenu::GetStatusMenu(m, o->auto_reply ? 1 : 0);

@@ -1,8 +1,13 @@
 #include "apps/wrenutil/host_panel.h"
 
+#include <utility>
+#include <vector>
+
 #include "apps/wrenutil/host.h"
+#include "platform/common/settingsstore.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactnames.h"
+#include "platform/kernelutil/contactstate.h"
 
 namespace wrenutil_app {
 namespace {
@@ -36,9 +41,8 @@ std::unique_ptr<PanelServices> PanelServices::Install(Host& host, std::string* e
   const Sample& sample = host.sample();
   IKZData* org = sample.organisation();
   auto tbar = std::make_shared<platform::TbarServiceData>();
-  auto replies = std::make_shared<platform::AutoReplyData>();
+  std::vector<std::wstring> replies;
   self->tbar_ = tbar;
-  self->replies_ = replies;
 
   platform::ClearContactNames();
   ForEachContact(sample.members(), [&](DWORD uin, IKZData* record) {
@@ -66,7 +70,7 @@ std::unique_ptr<PanelServices> PanelServices::Install(Host& host, std::string* e
     list->GetCount(&count);
     for (DWORD i = 0; i < count; ++i) {
       CKZBSTR text;
-      if (SUCCEEDED(list->GetStr(i, &text))) replies->replies.push_back(text.c_str());
+      if (SUCCEEDED(list->GetStr(i, &text))) replies.push_back(text.c_str());
     }
   }
 
@@ -75,18 +79,33 @@ std::unique_ptr<PanelServices> PanelServices::Install(Host& host, std::string* e
       FAILED(platform::CreateMemoryTbarServices(tbar, &self->tbar_services_)) ||
       FAILED(
           platform::RegisterTbarServices(core, self->tbar_services_, platform::kAllTbarServices)) ||
-      FAILED(platform::CreateMemoryAutoReplyService(replies, &self->reply_service_)) ||
+      FAILED(platform::CreateProfileAutoReplyService(std::move(replies), &self->reply_service_)) ||
       FAILED(host.RegisterService(IKZAutoReplyService::kIid, self->reply_service_))) {
     *error = "cannot register the main-panel services";
     return nullptr;
   }
+  CKZComPtr<IKZSettingsStore> store;
+  if (FAILED(core->GetService(IKZSettingsStore::kIid, reinterpret_cast<void**>(&store)))) {
+    if (FAILED(platform::CreateSettingsStore(&store)) ||
+        FAILED(host.RegisterService(IKZSettingsStore::kIid, store))) {
+      *error = "cannot register the settings store";
+      return nullptr;
+    }
+    self->own_settings_store_ = true;
+  }
+  platform::ClearContactsOnline();
+  if (sample.Flag("bSelfOnline", 1)) platform::SetContactOnline(sample.self_uin(), 1);
   return self;
 }
+
+void PanelServices::SetSelfOffline() { platform::SetContactOnline(host_->sample().self_uin(), 0); }
 
 PanelServices::~PanelServices() {
   if (tbar_services_) platform::RegisterTbarServices(host_->core(), tbar_services_, 0);
   host_->RegisterService(IKZAutoReplyService::kIid, nullptr);
+  if (own_settings_store_) host_->RegisterService(IKZSettingsStore::kIid, nullptr);
   platform::ClearContactNames();
+  platform::ClearContactsOnline();
 }
 
 }  // namespace wrenutil_app

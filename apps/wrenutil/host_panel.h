@@ -6,8 +6,13 @@
 // Names: every member and outer contact is listed under its "strName"; the
 // contact information of a member gives "strName" as its actual name, that
 // of an outer contact an empty one. The focused contacts are those of the
-// organisation's "rpt_uint32_special_care". The automatic replies are those
-// of "rpt_str_auto_reply", none active.
+// organisation's "rpt_uint32_special_care". The own account is online unless
+// "bSelfOnline" is 0.
+//
+// The automatic replies and the tab bar's display setting live in the
+// signed-in user's profile store (the settings-store service is registered
+// when the host has none), so that they outlive the process; a new profile
+// starts with the replies of "rpt_str_auto_reply", none active.
 #ifndef WRENUTIL_APPS_WRENUTIL_HOST_PANEL_H_
 #define WRENUTIL_APPS_WRENUTIL_HOST_PANEL_H_
 
@@ -33,15 +38,16 @@ class PanelServices {
   PanelServices& operator=(const PanelServices&) = delete;
 
   platform::TbarServiceData& tbar() { return *tbar_; }
-  platform::AutoReplyData& replies() { return *replies_; }
+  // Marks the own account offline.
+  void SetSelfOffline();
 
  private:
   PanelServices() = default;
   Host* host_ = nullptr;
   std::shared_ptr<platform::TbarServiceData> tbar_;
-  std::shared_ptr<platform::AutoReplyData> replies_;
   CKZComPtr<IUnknown> tbar_services_;
-  CKZComPtr<IKZAutoReplyService> reply_service_;
+  CKZComPtr<IKZAutoReplyHost> reply_service_;
+  bool own_settings_store_ = false;
 };
 
 }  // namespace wrenutil_app

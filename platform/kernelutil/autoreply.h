@@ -29,6 +29,18 @@ struct IKZAutoReplyService : IUnknown {
   virtual HRESULT GetAutoReplyList(IKZArray** replies) = 0;
 };
 
+// The host's side of the profile-backed service: the replies can be edited.
+struct IKZAutoReplyHost : IKZAutoReplyService {
+  using Base = IKZAutoReplyService;
+  static constexpr GUID kIid = platform::MakeGuid("{4E1F3A52-7B6C-4D8E-9A0B-1C2D3E4F5A6B}");
+  // Replaces the reply texts (an array of strings, in order); the active flag
+  // and index are kept. E_POINTER for null, E_INVALIDARG (nothing written)
+  // when an element is not a string.
+  virtual HRESULT SetAutoReplies(IKZArray* replies) = 0;
+  // Sets the active flag and the index of the active reply.
+  virtual HRESULT SetAutoReplyState(int active, DWORD current) = 0;
+};
+
 namespace platform {
 
 // What the in-memory service answers, read at every call, and what it was
@@ -55,6 +67,16 @@ struct AutoReplyData {
 // E_POINTER for a null slot, E_INVALIDARG for null data.
 KZ_PLATFORM_API HRESULT CreateMemoryAutoReplyService(std::shared_ptr<AutoReplyData> data,
                                                      IKZAutoReplyService** service);
+
+// The service kept in the signed-in user's profile store (component
+// "autoreply": the reply texts in order and one row with the active flag and
+// index), so that the replies and the active one outlive the process. A
+// profile that has no automatic replies yet starts with `initial`, none
+// active, written at the first query. Queries answer the store's failure
+// codes (KZ_E_STORE, ...; platform::LastStoreError tells why). One reference
+// for the caller; E_POINTER for a null slot.
+KZ_PLATFORM_API HRESULT CreateProfileAutoReplyService(std::vector<std::wstring> initial,
+                                                      IKZAutoReplyHost** service);
 
 }  // namespace platform
 

@@ -7,10 +7,13 @@
 #include <memory>
 #include <vector>
 
+#include "platform/common/datafolders.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/store.h"
 #include "platform/kernelutil/autoreply.h"
 #include "platform/kernelutil/contactnames.h"
+#include "platform/kernelutil/kernelutil.h"
 #include "platform/kernelutil/menuservices.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/testing/platform_test.h"
@@ -112,6 +115,66 @@ TEST_F(TbarServicesTest, AutoReplyServiceAnswersAndFails) {
   IKZAutoReplyService* none = nullptr;
   EXPECT_EQ(platform::CreateMemoryAutoReplyService(nullptr, &none), E_INVALIDARG);
   EXPECT_EQ(platform::CreateMemoryAutoReplyService(data, nullptr), E_POINTER);
+}
+
+TEST_F(TbarServicesTest, ProfileAutoRepliesOutliveTheService) {
+  auto make = [](std::vector<std::wstring> initial) {
+    CKZComPtr<IKZAutoReplyHost> service;
+    EXPECT_EQ(platform::CreateProfileAutoReplyService(std::move(initial), &service), S_OK);
+    return service;
+  };
+  auto list = [](IKZAutoReplyService* service) {
+    CKZComPtr<IKZArray> replies;
+    EXPECT_EQ(service->GetAutoReplyList(&replies), S_OK);
+    return replies ? platform::KZArrayToJson(replies) : "(none)";
+  };
+  auto state = [](IKZAutoReplyService* service) {
+    int active = 9;
+    DWORD current = 9;
+    EXPECT_EQ(service->GetAutoReplyState(&active, &current, nullptr), S_OK);
+    return std::to_string(active) + "/" + std::to_string(current);
+  };
+
+  // A new profile starts with the initial replies, none active.
+  CKZComPtr<IKZAutoReplyHost> first = make({L"开会中", L"外出"});
+  EXPECT_EQ(list(first), R"(["开会中","外出"])");
+  EXPECT_EQ(state(first), "0/0");
+  ASSERT_EQ(first->SetAutoReplyState(1, 1), S_OK);
+
+  // A restart: the stored replies and state win over other initial ones.
+  first = nullptr;
+  platform::CloseStores();
+  CKZComPtr<IKZAutoReplyHost> second = make({L"别的"});
+  EXPECT_EQ(list(second), R"(["开会中","外出"])");
+  EXPECT_EQ(state(second), "1/1");
+
+  CKZComPtr<IKZArray> replies;
+  Util::Data::CreateKZArray(&replies);
+  replies->AddStr(L"午休");
+  ASSERT_EQ(second->SetAutoReplies(replies), S_OK);
+  EXPECT_EQ(list(second), R"(["午休"])");
+  EXPECT_EQ(state(second), "1/1");
+  replies->AddDWord(3);
+  EXPECT_EQ(second->SetAutoReplies(replies), E_INVALIDARG);
+  EXPECT_EQ(list(second), R"(["午休"])");
+  EXPECT_EQ(second->SetAutoReplies(nullptr), E_POINTER);
+  EXPECT_EQ(second->GetAutoReplyList(nullptr), E_POINTER);
+  EXPECT_EQ(second->GetAutoReplyState(nullptr, nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(platform::CreateProfileAutoReplyService({}, nullptr), E_POINTER);
+
+  // Another user whose profile store cannot be opened (a folder stands in
+  // its place): the store's failure.
+  platform::SetSession(platform::SessionInfo{20002, 3, 7});
+  std::string path, error;
+  ASSERT_TRUE(platform::ProfilePath(&path, &error)) << error;
+  ASSERT_TRUE(platform::MakeFolders(path));
+  CKZComPtr<IKZArray> none;
+  EXPECT_LT(second->GetAutoReplyList(&none), 0);
+  EXPECT_EQ(none.Get(), nullptr);
+  int active = 4;
+  DWORD current = 4;
+  EXPECT_LT(second->GetAutoReplyState(&active, &current, nullptr), 0);
+  EXPECT_EQ(active, 4);
 }
 
 }  // namespace
