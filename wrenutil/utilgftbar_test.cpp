@@ -265,6 +265,12 @@ TEST_F(TbarTest, ShowTipsSetsTheTimingThenShowsOrHides) {
   const Call timing = Op(Call::kSetTiming, {500, 250, 0});
   EXPECT_EQ(TakeCalls(), (Calls{timing, show, timing, Op(Call::kHideTip)}));
 
+  // A null tip record is handed on as it is.
+  EXPECT_EQ(Tbar::ShowTips(1, nullptr), 0);
+  Call empty = Op(Call::kShowTip);
+  empty.record_json = "null";
+  EXPECT_EQ(TakeCalls(), (Calls{timing, empty}));
+
   SetServices(platform::kAllTbarServices & ~platform::kTipWindowService);
   EXPECT_EQ(Tbar::ShowTips(1, tip), 0);
   EXPECT_EQ(TakeCalls(), Calls{});
