@@ -26,6 +26,11 @@
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactstate.h"
 #include "platform/kernelutil/menuservices.h"
+// Main panel and tab bar: automatic replies, contact names, tip window and
+// contact focus.
+#include "platform/kernelutil/autoreply.h"
+#include "platform/kernelutil/contactnames.h"
+#include "platform/kernelutil/tbarservices.h"
 // Text and UI elements: fonts, elements and frames, the text engine.
 #include "platform/gf/gdiplus_types.h"
 #include "platform/gf/gf_element.h"
@@ -53,6 +58,7 @@
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
+#include "wrenutil/utilgftbar.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 

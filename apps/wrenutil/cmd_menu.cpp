@@ -2,7 +2,6 @@
 // `wrenutil click NAME UIN...` runs a buddy-menu click. Both print what the
 // platform services were asked to do. The demo's plug-ins add an item to the
 // buddy and department menus (its second text is the context they got).
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -15,6 +14,8 @@
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/host_menu.h"
+#include "apps/wrenutil/host_panel.h"
+#include "apps/wrenutil/menu_output.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
 #include "platform/gf/gf_element.h"
@@ -25,68 +26,11 @@
 namespace wrenutil_app {
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  return Util::Convert::Utf8FromWS(text.c_str(), static_cast<int>(text.size())).str();
-}
-
-// A result code: failures in hexadecimal, others in decimal.
-std::string Code(HRESULT hr) {
-  if (hr >= 0) return std::to_string(hr);
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-
 CKZComPtr<IKZArray> UinArray(const std::vector<DWORD>& uins) {
   CKZComPtr<IKZArray> array;
   Util::Data::CreateKZArray(&array);
   for (DWORD uin : uins) array->AddDWord(uin);
   return array;
-}
-
-// Collects the library's assertions while a command runs, so that they are
-// printed with the rest instead of going to the log.
-class AssertCapture;
-AssertCapture* g_capture = nullptr;  // the capture of the running command
-
-class AssertCapture {
- public:
-  AssertCapture() {
-    g_capture = this;
-    previous_ = platform::SetAssertHandler([this](const wchar_t* e, const wchar_t* f, int line) {
-      lines_.push_back(std::wstring(e) + L" at " + f + L":" + std::to_wstring(line));
-      return 0;
-    });
-  }
-  ~AssertCapture() {
-    platform::SetAssertHandler(previous_);
-    g_capture = nullptr;
-  }
-  AssertCapture(const AssertCapture&) = delete;
-  AssertCapture& operator=(const AssertCapture&) = delete;
-  std::vector<std::wstring> Take() { return std::exchange(lines_, {}); }
-
- private:
-  platform::AssertHandler previous_;
-  std::vector<std::wstring> lines_;
-};
-
-void PrintJournal(std::ostream& out) {
-  std::vector<std::wstring> notes = platform::TakeCallJournal();
-  out << "services saw:" << (notes.empty() ? " nothing\n" : "\n");
-  for (const auto& note : notes) out << "  " << Utf8(note) << '\n';
-  if (g_capture == nullptr) return;
-  for (const auto& line : g_capture->Take()) out << "assertion: " << Utf8(line) << '\n';
-}
-
-void PrintMenu(std::ostream& out, const char* function, HRESULT hr, IGFMenu* menu) {
-  out << function << ": " << Code(hr) << '\n';
-  if (menu == nullptr) {
-    out << "(no menu)\n";
-  } else {
-    out << Utf8(platform::RenderGFMenu(menu));
-  }
-  PrintJournal(out);
 }
 
 bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
@@ -157,6 +101,8 @@ struct MenuOptions {
   bool no_rename = false;
   bool no_delete = false;
   std::string name;
+  bool auto_reply = false;
+  bool outer_tab = false;
 };
 
 std::unique_ptr<MenuServices> Install(AppContext& context) {
@@ -220,6 +166,24 @@ void RunOuterGroup(const MenuOptions& o, AppContext& context) {
   CKZComPtr<IGFMenu> owner;
   owner.Attach(menu);
   PrintMenu(*context.out, "GetOuterGroupMenu", hr, menu);
+}
+
+// Runs `build` with the main-panel services installed and prints its menu.
+template <class Build>
+void RunPanelMenu(AppContext& context, const char* function, Build build) {
+  std::string error;
+  auto services = PanelServices::Install(*context.host, &error);
+  if (!services) {
+    context.Fail(error, kExitFailure);
+    return;
+  }
+  AssertCapture capture;
+  IGFMenu* menu = nullptr;
+  HRESULT hr = build(&menu);
+  CKZComPtr<IGFMenu> owner;
+  owner.Attach(menu);
+  PrintMenu(*context.out, function, hr, menu);
+  if (FAILED(hr)) context.exit_code = kExitFailure;
 }
 
 void RunClick(const MenuOptions& o, AppContext& context) {
@@ -299,6 +263,27 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   outer->add_flag("--no-rename", o->no_rename, "EnableRename = 0");
   outer->add_flag("--no-delete", o->no_delete, "EnableDelGroup = 0");
   outer->callback([o, &context] { RunOuterGroup(*o, context); });
+
+  CLI::App* main = menu->add_subcommand("main", "The main menu of the main panel (GetMainMenu)");
+  main->callback([&context] {
+    RunPanelMenu(context, "GetMainMenu",
+                 [](IGFMenu** m) { return Util::UtilWRENMenu::GetMainMenu(m); });
+  });
+
+  CLI::App* status = menu->add_subcommand("status", "The menu of the own presence (GetStatusMenu)");
+  status->add_flag("--auto-reply", o->auto_reply,
+                   "Away opens the automatic replies of the sample profile");
+  CLI::App* tabbar =
+      menu->add_subcommand("tabbar", "The tab bar's display menu (GetTBarDisplayTypeMenu)");
+  tabbar->add_flag("--outer", o->outer_tab, "The external-contacts tab (tab type 2)");
+  tabbar->add_flag("--offline", o->offline, "The own account is offline");
+  tabbar->callback([o, &context] { RunTabBarMenu(context, o->outer_tab, o->offline); });
+
+  status->callback([o, &context] {
+    RunPanelMenu(context, "GetStatusMenu", [&](IGFMenu** m) {
+      return Util::UtilWRENMenu::GetStatusMenu(m, o->auto_reply ? 1 : 0);
+    });
+  });
 }
 
 void RegisterClickCommand(CLI::App& app, AppContext& context) {
