@@ -41,6 +41,7 @@
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 

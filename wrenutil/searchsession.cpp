@@ -1,0 +1,374 @@
+#include "wrenutil/searchsession.h"
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "platform/common/convert.h"
+#include "platform/common/gbk.h"
+#include "platform/common/pinyin.h"
+#include "wrenutil/internal/search_matcher.h"
+#include "wrenutil/utilmarlinsearch.h"
+
+namespace Util::MarlinSearch {
+namespace {
+
+// Bits of the filter's masks. Bytes of spellings: a-z, 0-9, then the other
+// bytes folded onto the rest. Lower-cased characters: 0-9, a-z, then the
+// others hashed onto the rest. Folding only makes a mask let more through.
+constexpr std::uint64_t ByteBit(unsigned char b) {
+  if (b >= 'a' && b <= 'z') return std::uint64_t{1} << (b - 'a');
+  if (b >= '0' && b <= '9') return std::uint64_t{1} << (26 + b - '0');
+  return std::uint64_t{1} << (36 + b % 28);
+}
+
+constexpr std::uint64_t CharBit(wchar_t ch) {
+  const auto c = static_cast<std::uint32_t>(ch);
+  if (c >= '0' && c <= '9') return std::uint64_t{1} << (c - '0');
+  if (c >= 'a' && c <= 'z') return std::uint64_t{1} << (10 + c - 'a');
+  return std::uint64_t{1} << (36 + (c * 2654435761u >> 16) % 28);
+}
+
+// What the texts of one record hold: every lower-cased character, every
+// byte of the spellings the spelling scan compares (a character's reading,
+// or its own GBK form when it has none), and the first byte of each
+// spelling.
+struct FilterRow {
+  std::uint64_t chars = 0;
+  std::uint64_t bytes = 0;
+  std::uint64_t heads = 0;
+
+  void Add(std::wstring_view text, const platform::CharSpeller& speller) {
+    for (wchar_t ch : text) {
+      const wchar_t lower = platform::ToLowerChar(ch);
+      chars |= CharBit(lower);
+      const std::uint32_t code = speller.GbkCode(lower);
+      if (code == 0) continue;
+      if (code < 0x100) {
+        bytes |= ByteBit(static_cast<unsigned char>(code));
+        heads |= ByteBit(static_cast<unsigned char>(code));
+        continue;
+      }
+      const std::string_view spell = speller.Spelling(code);
+      const auto lead = static_cast<unsigned char>(code >> 8);
+      if (spell.empty()) {
+        bytes |= ByteBit(lead) | ByteBit(static_cast<unsigned char>(code & 0xFF));
+        heads |= ByteBit(lead);
+        continue;
+      }
+      for (char c : spell) bytes |= ByteBit(static_cast<unsigned char>(c));
+      heads |= ByteBit(static_cast<unsigned char>(spell[0]));
+    }
+  }
+};
+
+// What a record's row must hold for the key to match any of its texts.
+// Plain keys: each character, since the key is a substring of the
+// lower-cased text. Spelling-aware keys: each byte of the key's GBK form,
+// since every hit of the scan is made of the spellings' bytes, and its first
+// byte as the head of a spelling, since each hit starts at a spelling's
+// start. Mixed keys: each character of the double-byte runs, which must
+// occur in the text.
+struct KeyNeeds {
+  std::uint64_t chars = 0;
+  std::uint64_t bytes = 0;
+  std::uint64_t heads = 0;
+
+  bool Admits(const FilterRow& row) const {
+    return (row.chars & chars) == chars && (row.bytes & bytes) == bytes &&
+           (row.heads & heads) == heads;
+  }
+};
+
+KeyNeeds NeedsOf(const CKZStringW& lowered, const internal::KeyMatcher& matcher) {
+  KeyNeeds needs;
+  const BYTE mask = matcher.mask();
+  const bool double_byte = (mask & kKeyHasDoubleByte) != 0;
+  if (!double_byte && (mask & kKeyHasLetter) != 0) {
+    CKZStringA gbk;
+    // A key without a GBK form matches nothing, with an assertion for each
+    // text: no need, so that every record is examined as by the drivers.
+    if (!Util::Convert::UnicodeToGBK(gbk, lowered.GetString(), lowered.GetLength()) ||
+        gbk.IsEmpty()) {
+      return needs;
+    }
+    for (char c : gbk.str()) needs.bytes |= ByteBit(static_cast<unsigned char>(c));
+    needs.heads = ByteBit(static_cast<unsigned char>(gbk.GetAt(0)));
+    return needs;
+  }
+  if (!double_byte || mask == kKeyHasDoubleByte) {
+    for (wchar_t ch : lowered.str()) needs.chars |= CharBit(ch);
+    return needs;
+  }
+  for (const CKZStringW& run : matcher.runs()) {
+    for (wchar_t ch : run.str()) needs.chars |= CharBit(platform::ToLowerChar(ch));
+  }
+  return needs;
+}
+
+// How the matcher treats a key of this mask.
+enum class KeyKind { kPlain, kDoubleByteOnly, kSpelling, kMixed };
+
+KeyKind KindOf(BYTE mask) {
+  if (mask == kKeyHasDoubleByte) return KeyKind::kDoubleByteOnly;
+  if ((mask & kKeyHasDoubleByte) != 0) return KeyKind::kMixed;
+  return (mask & kKeyHasLetter) != 0 ? KeyKind::kSpelling : KeyKind::kPlain;
+}
+
+// The last key and what it found.
+struct LastKey {
+  bool valid = false;
+  CKZStringW lowered;
+  BYTE mask = 0;
+  std::vector<CKZStringW> runs;
+  DWORD count = 0;    // records then
+  DWORD decided = 0;  // records [0, decided) were searched (the limit stops)
+};
+
+// True when every record that matches `key` matches `last` (see the header).
+bool Extends(const LastKey& last, const CKZStringW& key, BYTE mask,
+             const std::vector<CKZStringW>& runs) {
+  if (!std::wstring_view(key.str()).starts_with(last.lowered.str())) return false;
+  const KeyKind was = KindOf(last.mask);
+  const KeyKind now = KindOf(mask);
+  switch (was) {
+    case KeyKind::kPlain:
+      return now == KeyKind::kPlain;
+    case KeyKind::kDoubleByteOnly:
+      // Its one run must be the whole key: a character without a GBK form
+      // would split it, and the mixed matcher does not skip such characters.
+      return now == KeyKind::kDoubleByteOnly ||
+             (last.runs.size() == 1 && last.runs[0] == last.lowered);
+    case KeyKind::kSpelling:
+      return true;  // now spelling or mixed: the key's GBK form only grows
+    case KeyKind::kMixed: {
+      const std::size_t m = last.runs.size();
+      if (m == 0 || runs.size() < m) return false;
+      for (std::size_t i = 0; i + 1 < m; ++i) {
+        if (runs[i] != last.runs[i]) return false;
+      }
+      return m == 1 || runs[m - 1] == last.runs[m - 1];
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+struct SearchSession::Impl {
+  CKZComPtr<IKZArrayRead> items;
+  std::vector<platform::FieldKey> keys;
+  std::vector<CKZStringW> wide;  // the field names of the hit records
+  std::vector<std::wstring_view> texts;
+  std::uint32_t limit = 0;
+  CKZBSTR value;  // the string read last from a foreign record
+  bool filtered = false;
+  std::vector<FilterRow> rows;
+  LastKey last;
+  platform::CharSpeller speller;
+
+  // The texts of the session's fields in `record`, as the drivers read them
+  // (up to the first zero character; missing: empty). Foreign records are
+  // read through their interface, one field at a time, when `each` is set;
+  // `each` returns true to stop.
+  template <class Each>
+  void ReadTexts(IKZDataRead* record, Each each) {
+    const std::size_t n = keys.size();
+    if (platform::PeekStrs(record, keys.data(), n, texts.data()) == E_NOTIMPL) {
+      for (std::size_t f = 0; f < n; ++f) {
+        record->GetStr(keys[f].name(), &value);
+        const wchar_t* chars = value.c_str();
+        std::size_t size = 0;
+        while (size < value.Length() && chars[size] != L'\0') ++size;
+        if (each(f, std::wstring_view(chars, size))) return;
+      }
+      return;
+    }
+    for (std::size_t f = 0; f < n; ++f) {
+      if (each(f, texts[f])) return;
+    }
+  }
+
+  // Calls `visit` with the record at `index` (borrowed for the call); false
+  // when it cannot be read.
+  template <class Visit>
+  bool WithRecord(DWORD index, Visit visit) {
+    IKZDataRead* record = nullptr;
+    CKZComPtr<IKZDataRead> held;
+    HRESULT hr = platform::PeekKZDataRead(items, index, &record);
+    if (hr == E_NOTIMPL) {
+      hr = items->GetKZDataRead(index, &held);
+      record = held.Get();
+    }
+    if (FAILED(hr) || record == nullptr) return false;
+    visit(record);
+    return true;
+  }
+
+  FilterRow RowOf(DWORD index) {
+    FilterRow row;
+    WithRecord(index, [&](IKZDataRead* record) {
+      ReadTexts(record, [&](std::size_t, std::wstring_view text) {
+        row.Add(text, speller);
+        return false;
+      });
+    });
+    return row;
+  }
+};
+
+SearchSession::SearchSession(IKZArrayRead* items, const std::vector<CKZStringA>& fields,
+                             std::uint32_t limit)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->items = items;
+  impl_->limit = limit;
+  impl_->keys.reserve(fields.size());
+  for (const CKZStringA& name : fields) {
+    impl_->keys.emplace_back(name.GetString());
+    CKZStringW wide;
+    Util::Convert::GBKToUnicode(wide, name.GetString(), name.GetLength());
+    impl_->wide.push_back(std::move(wide));
+  }
+  impl_->texts.resize(fields.size());
+}
+
+SearchSession::~SearchSession() = default;
+
+HRESULT SearchSession::BuildFilter() {
+  Impl& d = *impl_;
+  if (!d.items) return E_INVALIDARG;
+  DWORD count = 0;
+  d.items->GetCount(&count);
+  d.rows.clear();
+  d.rows.shrink_to_fit();
+  d.rows.reserve(count);
+  for (DWORD i = 0; i < count; ++i) d.rows.push_back(d.RowOf(i));
+  d.filtered = true;
+  return S_OK;
+}
+
+void SearchSession::DropFilter() {
+  impl_->filtered = false;
+  impl_->rows.clear();
+  impl_->rows.shrink_to_fit();
+}
+
+bool SearchSession::has_filter() const { return impl_->filtered; }
+
+std::size_t SearchSession::FilterBytes() const {
+  return impl_->filtered ? impl_->rows.capacity() * sizeof(FilterRow) : 0;
+}
+
+void SearchSession::RecordInserted(DWORD index) {
+  Impl& d = *impl_;
+  d.last.valid = false;
+  if (!d.filtered) return;
+  if (index > d.rows.size()) return DropFilter();
+  d.rows.insert(d.rows.begin() + index, d.RowOf(index));
+}
+
+void SearchSession::RecordChanged(DWORD index) {
+  Impl& d = *impl_;
+  d.last.valid = false;
+  if (!d.filtered) return;
+  if (index >= d.rows.size()) return DropFilter();
+  d.rows[index] = d.RowOf(index);
+}
+
+void SearchSession::RecordRemoved(DWORD index) {
+  Impl& d = *impl_;
+  d.last.valid = false;
+  if (!d.filtered) return;
+  if (index >= d.rows.size()) return DropFilter();
+  d.rows.erase(d.rows.begin() + index);
+}
+
+long SearchSession::Search(const CKZStringW& key) {
+  Impl& d = *impl_;
+  std::vector<SessionHit> before = std::move(hits_);
+  hits_.clear();
+  searched_ = false;
+  narrowed_ = false;
+  examined_ = 0;
+  LastKey last = std::move(d.last);
+  d.last = LastKey();
+  if (key.IsEmpty() || !d.items) return E_INVALIDARG;
+
+  CKZStringW lowered = key;
+  lowered.MakeLower();
+  DWORD count = 0;
+  d.items->GetCount(&count);
+  if (count == 0 || d.keys.empty()) return 0;
+  internal::KeyMatcher matcher(lowered);
+  if (matcher.mask() == 0) return 0;
+  searched_ = true;
+
+  const bool use_filter = d.filtered && d.rows.size() == count;
+  const KeyNeeds needs = use_filter ? NeedsOf(lowered, matcher) : KeyNeeds();
+  narrowed_ =
+      last.valid && last.count == count && Extends(last, lowered, matcher.mask(), matcher.runs());
+
+  std::uint64_t matched = 0;
+  DWORD decided = count;
+  // Tries the record at `index`; false once the limit stops the search.
+  auto visit = [&](DWORD index) {
+    if (use_filter && !needs.Admits(d.rows[index])) return true;
+    ++examined_;
+    d.WithRecord(index, [&](IKZDataRead* record) {
+      d.ReadTexts(record, [&](std::size_t f, std::wstring_view text) {
+        SessionHit hit{index, static_cast<std::uint32_t>(f), 0, 0};
+        if (!matcher.Find(text, &hit.position, &hit.length)) return false;
+        hits_.push_back(hit);
+        ++matched;
+        return true;
+      });
+    });
+    if (matched > d.limit) {
+      decided = index + 1;
+      return false;
+    }
+    return true;
+  };
+
+  bool go_on = true;
+  DWORD from = 0;
+  if (narrowed_) {
+    // The records before `last.decided` that the shorter key missed cannot
+    // match; the later ones were not searched.
+    for (const SessionHit& hit : before) {
+      if (!(go_on = visit(hit.index))) break;
+    }
+    from = last.decided;
+  }
+  for (DWORD i = from; go_on && i < count; ++i) go_on = visit(i);
+
+  d.last.valid = true;
+  d.last.lowered = std::move(lowered);
+  d.last.mask = matcher.mask();
+  d.last.runs = matcher.runs();
+  d.last.count = count;
+  d.last.decided = decided;
+  return 0;
+}
+
+HRESULT SearchSession::HitRecords(IKZArray** result, std::size_t first, std::size_t count) const {
+  if (result == nullptr) return E_POINTER;
+  *result = nullptr;
+  CKZComPtr<IKZArray> array;
+  if (!Util::Data::CreateKZArray(&array) || !array) return E_FAIL;
+  Impl& d = *impl_;
+  for (std::size_t h = first; h < hits_.size() && h - first < count; ++h) {
+    const SessionHit& hit = hits_[h];
+    CKZComPtr<IKZDataRead> record;
+    if (!d.items || FAILED(d.items->GetKZDataRead(hit.index, &record)) || !record) continue;
+    d.ReadTexts(record, [&](std::size_t f, std::wstring_view text) {
+      if (f != hit.field) return false;
+      InsertMatchedItem(array, CKZStringW(text), d.wide[f], hit.position, hit.length, record);
+      return true;
+    });
+  }
+  *result = array.Detach();
+  return S_OK;
+}
+
+}  // namespace Util::MarlinSearch
