@@ -29,35 +29,73 @@ constexpr std::uint64_t CharBit(wchar_t ch) {
   return std::uint64_t{1} << (36 + (c * 2654435761u >> 16) % 28);
 }
 
+// The lower-case form of one character as CKZStringW::MakeLower makes it;
+// ASCII and the caseless CJK block (U+2E80-U+A4CF) answered here.
+inline wchar_t LowerChar(wchar_t ch) {
+  if (ch < 0x80) return (ch >= L'A' && ch <= L'Z') ? static_cast<wchar_t>(ch + 32) : ch;
+  if (ch >= 0x2E80 && ch <= 0xA4CF) return ch;
+  return platform::ToLowerChar(ch);
+}
+
+// The bit of an n-gram of spelling bytes in a 128-bit set; n-grams with a
+// digit get none (phone numbers would fill the set).
+inline bool GramBit(const unsigned char* b, std::size_t n, unsigned* bit) {
+  std::uint32_t h = static_cast<std::uint32_t>(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    if (b[k] >= '0' && b[k] <= '9') return false;
+    h = h * 0x9E3779B1u + b[k];
+  }
+  *bit = (h * 0x85EBCA77u) >> 25;
+  return true;
+}
+
 // What the texts of one record hold: every lower-cased character, every
 // byte of the spellings the spelling scan compares (a character's reading,
-// or its own GBK form when it has none), and the first byte of each
-// spelling.
+// or its own GBK form when it has none), the first byte of each spelling,
+// the initials of the characters with a reading, and the pairs and triples
+// of consecutive bytes of each text's spellings.
 struct FilterRow {
   std::uint64_t chars = 0;
   std::uint64_t bytes = 0;
   std::uint64_t heads = 0;
+  std::uint32_t initials = 0;  // a-z
+  std::uint64_t grams[2] = {0, 0};
+
+  void AddGram(const unsigned char* b, std::size_t n) {
+    unsigned bit = 0;
+    if (GramBit(b, n, &bit)) grams[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+  }
 
   void Add(std::wstring_view text, const platform::CharSpeller& speller) {
+    unsigned char last[2] = {0, 0};  // the last two bytes of the spellings so far
+    std::size_t seen = 0;
+    auto add_bytes = [&](std::string_view spell) {
+      for (char c : spell) {
+        const auto b = static_cast<unsigned char>(c);
+        bytes |= ByteBit(b);
+        const unsigned char pair[2] = {last[1], b};
+        const unsigned char triple[3] = {last[0], last[1], b};
+        if (seen >= 1) AddGram(pair, 2);
+        if (seen >= 2) AddGram(triple, 3);
+        last[0] = last[1];
+        last[1] = b;
+        ++seen;
+      }
+    };
     for (wchar_t ch : text) {
-      const wchar_t lower = platform::ToLowerChar(ch);
+      const wchar_t lower = LowerChar(ch);
       chars |= CharBit(lower);
       const std::uint32_t code = speller.GbkCode(lower);
       if (code == 0) continue;
-      if (code < 0x100) {
-        bytes |= ByteBit(static_cast<unsigned char>(code));
-        heads |= ByteBit(static_cast<unsigned char>(code));
-        continue;
-      }
-      const std::string_view spell = speller.Spelling(code);
-      const auto lead = static_cast<unsigned char>(code >> 8);
+      char own[2] = {static_cast<char>(code >> 8), static_cast<char>(code & 0xFF)};
+      std::string_view spell = code < 0x100 ? std::string_view(own + 1, 1) : speller.Spelling(code);
       if (spell.empty()) {
-        bytes |= ByteBit(lead) | ByteBit(static_cast<unsigned char>(code & 0xFF));
-        heads |= ByteBit(lead);
-        continue;
+        spell = std::string_view(own, 2);
+      } else if (code >= 0x100 && spell[0] >= 'a' && spell[0] <= 'z') {
+        initials |= 1u << (spell[0] - 'a');
       }
-      for (char c : spell) bytes |= ByteBit(static_cast<unsigned char>(c));
       heads |= ByteBit(static_cast<unsigned char>(spell[0]));
+      add_bytes(spell);
     }
   }
 };
@@ -67,16 +105,28 @@ struct FilterRow {
 // lower-cased text. Spelling-aware keys: each byte of the key's GBK form,
 // since every hit of the scan is made of the spellings' bytes, and its first
 // byte as the head of a spelling, since each hit starts at a spelling's
-// start. Mixed keys: each character of the double-byte runs, which must
-// occur in the text.
+// start; then either every pair and triple of the key's bytes, for a hit
+// inside one text's run of spellings, or every byte among the initials, for
+// an initials hit (which a restart of the scan can make of initials that are
+// not neighbours). Mixed keys: each character of the double-byte runs,
+// which must occur in the text.
 struct KeyNeeds {
   std::uint64_t chars = 0;
   std::uint64_t bytes = 0;
   std::uint64_t heads = 0;
+  std::uint64_t grams[2] = {0, 0};
+  std::uint32_t initials = 0;
+  bool by_initials = false;  // an initials hit is possible
 
   bool Admits(const FilterRow& row) const {
-    return (row.chars & chars) == chars && (row.bytes & bytes) == bytes &&
-           (row.heads & heads) == heads;
+    if ((row.chars & chars) != chars || (row.bytes & bytes) != bytes ||
+        (row.heads & heads) != heads) {
+      return false;
+    }
+    if ((row.grams[0] & grams[0]) == grams[0] && (row.grams[1] & grams[1]) == grams[1]) {
+      return true;
+    }
+    return by_initials && (row.initials & initials) == initials;
   }
 };
 
@@ -92,8 +142,22 @@ KeyNeeds NeedsOf(const CKZStringW& lowered, const internal::KeyMatcher& matcher)
         gbk.IsEmpty()) {
       return needs;
     }
-    for (char c : gbk.str()) needs.bytes |= ByteBit(static_cast<unsigned char>(c));
-    needs.heads = ByteBit(static_cast<unsigned char>(gbk.GetAt(0)));
+    const std::string& key = gbk.str();
+    const auto* b = reinterpret_cast<const unsigned char*>(key.data());
+    needs.by_initials = true;
+    for (std::size_t k = 0; k < key.size(); ++k) {
+      needs.bytes |= ByteBit(b[k]);
+      if (b[k] >= 'a' && b[k] <= 'z') {
+        needs.initials |= 1u << (b[k] - 'a');
+      } else {
+        needs.by_initials = false;
+      }
+      for (std::size_t n = 2; n <= 3 && k + n <= key.size(); ++n) {
+        unsigned bit = 0;
+        if (GramBit(b + k, n, &bit)) needs.grams[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+      }
+    }
+    needs.heads = ByteBit(b[0]);
     return needs;
   }
   if (!double_byte || mask == kKeyHasDoubleByte) {
@@ -101,12 +165,16 @@ KeyNeeds NeedsOf(const CKZStringW& lowered, const internal::KeyMatcher& matcher)
     return needs;
   }
   for (const CKZStringW& run : matcher.runs()) {
-    for (wchar_t ch : run.str()) needs.chars |= CharBit(platform::ToLowerChar(ch));
+    for (wchar_t ch : run.str()) needs.chars |= CharBit(LowerChar(ch));
   }
   return needs;
 }
 
 // How the matcher treats a key of this mask.
+// How many candidates ahead of the one being matched the session asks for
+// records to be brought into the cache.
+constexpr std::size_t kReadAhead = 8;
+
 enum class KeyKind { kPlain, kDoubleByteOnly, kSpelling, kMixed };
 
 KeyKind KindOf(BYTE mask) {
@@ -203,6 +271,16 @@ struct SearchSession::Impl {
     if (FAILED(hr) || record == nullptr) return false;
     visit(record);
     return true;
+  }
+
+  // Asks for the start of the record at `index` to be brought into the
+  // cache, ahead of its visit (the platform's own bags only).
+  void Prefetch(DWORD index) {
+    IKZDataRead* record = nullptr;
+    if (platform::PeekKZDataRead(items, index, &record) == S_OK && record != nullptr) {
+      __builtin_prefetch(record);
+      __builtin_prefetch(reinterpret_cast<const char*>(record) + 64);
+    }
   }
 
   FilterRow RowOf(DWORD index) {
@@ -335,12 +413,18 @@ long SearchSession::Search(const CKZStringW& key) {
   if (narrowed_) {
     // The records before `last.decided` that the shorter key missed cannot
     // match; the later ones were not searched.
-    for (const SessionHit& hit : before) {
-      if (!(go_on = visit(hit.index))) break;
+    for (std::size_t h = 0; h < before.size(); ++h) {
+      if (h + kReadAhead < before.size()) d.Prefetch(before[h + kReadAhead].index);
+      if (!(go_on = visit(before[h].index))) break;
     }
     from = last.decided;
   }
-  for (DWORD i = from; go_on && i < count; ++i) go_on = visit(i);
+  for (DWORD i = from; go_on && i < count; ++i) {
+    if (i + kReadAhead < count && (!use_filter || needs.Admits(d.rows[i + kReadAhead]))) {
+      d.Prefetch(i + kReadAhead);
+    }
+    go_on = visit(i);
+  }
 
   d.last.valid = true;
   d.last.lowered = std::move(lowered);

@@ -34,7 +34,7 @@
 //   bytes of their spellings and the first byte of each spelling). A record
 //   whose masks lack what the key needs cannot match and is not examined;
 //   every other record goes through the real matcher, so the filter only
-//   saves work. It costs 24 bytes per record.
+//   saves work. It costs 48 bytes per record.
 //
 // The session holds a reference to the records (AddRefs) and reads them on
 // every search; it runs on the caller's thread and is not thread-safe.

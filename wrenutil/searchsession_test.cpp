@@ -181,7 +181,7 @@ TEST_F(SessionTest, NarrowingAndTheFilterExamineFewerRecords) {
   SearchSession plain(items, kFields, 100000);
   SearchSession filtered(items, kFields, 100000);
   ASSERT_EQ(filtered.BuildFilter(), S_OK);
-  EXPECT_EQ(filtered.FilterBytes(), 2000 * 24u);
+  EXPECT_EQ(filtered.FilterBytes(), 2000 * 48u);
   EXPECT_EQ(plain.FilterBytes(), 0u);
 
   plain.Search(CKZStringW(L"z"));
@@ -256,7 +256,7 @@ TEST_F(SessionTest, KeepsTheFilterUpToDateWhenTheHostChangesTheList) {
   ASSERT_EQ(items->RemoveAt(0), S_OK);
   session.RecordRemoved(0);
   check("removed");
-  EXPECT_GE(session.FilterBytes(), 51 * 24u);
+  EXPECT_GE(session.FilterBytes(), 51 * 48u);
 
   // A change of count the host did not report: the session stops trusting
   // its filter rather than miss a record.
