@@ -200,6 +200,44 @@ TEST_F(SessionTest, NarrowingAndTheFilterExamineFewerRecords) {
   EXPECT_GE(filtered.examined(), filtered.hits().size());
 }
 
+TEST_F(SessionTest, TheFilterKeepsEveryKindOfHit) {
+  // Each record is found only one way; the filter must let it through.
+  struct Case {
+    const wchar_t* text;
+    const wchar_t* key;
+    const char* hit;  // position:length, or "" for none
+  };
+  const Case cases[] = {
+      {L"张伟", L"zw", "0:2"},            // initials, not neighbours in the spellings
+      {L"\u554A\u5427", L"abb", "-1:3"},  // initials repeated by a restart of the scan
+      {L"李张三", L"zhangs", "1:2"},      // a run of spellings after a restart
+      {L"王张李", L"ngl", ""},            // a run starts at a spelling's start
+      {L"张，伟", L"zw", ""},             // a symbol between empties the initials
+      {L"1\U0001F6002a", L"12a", "0:4"},  // a character without a GBK form is skipped
+      {L"13800138000", L"8001", "2:4"},   // digits: a plain substring
+      {L"Ｚｈａｎｇ", L"ｚｈ", "0:2"},    // full-width letters: double-byte, plain
+      {L"曾志伟", L"曾z", "0:2"},         // mixed: the run, then the spelled key
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("case ") + std::to_string(&c - cases));
+    CKZComPtr<IKZArray> items;
+    Util::Data::CreateKZArray(&items);
+    CKZComPtr<IKZData> item;
+    Util::Data::CreateKZData(&item);
+    item->SetStr("strName", c.text);
+    items->AddKZData(item);
+    SearchSession session(items, kFields, 10);
+    ASSERT_EQ(session.BuildFilter(), S_OK);
+    EXPECT_EQ(session.Search(CKZStringW(c.key)), 0);
+    std::string got;
+    for (const SessionHit& hit : session.hits()) {
+      got = std::to_string(hit.position) + ":" + std::to_string(hit.length);
+    }
+    EXPECT_EQ(got, c.hit);
+    EXPECT_EQ(SessionResult(session, c.key), DriverResult(c.key, items, 10));
+  }
+}
+
 TEST_F(SessionTest, TheLimitStopsWhereDoSearchStops) {
   CKZComPtr<IKZArray> items = Contacts(500, 3);
   SearchSession session(items, kFields, 2);
