@@ -227,7 +227,6 @@ struct SearchSession::Impl {
   CKZComPtr<IKZArrayRead> items;
   std::vector<platform::FieldKey> keys;
   std::vector<CKZStringW> wide;  // the field names of the hit records
-  std::vector<std::wstring_view> texts;
   std::uint32_t limit = 0;
   CKZBSTR value;  // the string read last from a foreign record
   bool filtered = false;
@@ -235,25 +234,26 @@ struct SearchSession::Impl {
   LastKey last;
   platform::CharSpeller speller;
 
-  // The texts of the session's fields in `record`, as the drivers read them
-  // (up to the first zero character; missing: empty). Foreign records are
-  // read through their interface, one field at a time, when `each` is set;
-  // `each` returns true to stop.
+  // Calls `each` with the texts of the session's fields in `record`, in
+  // order, as the drivers read them (up to the first zero character;
+  // missing: empty), until it returns true. The platform's own records are
+  // read in place, a field only when it is needed; foreign ones through
+  // their interface.
   template <class Each>
   void ReadTexts(IKZDataRead* record, Each each) {
-    const std::size_t n = keys.size();
-    if (platform::PeekStrs(record, keys.data(), n, texts.data()) == E_NOTIMPL) {
-      for (std::size_t f = 0; f < n; ++f) {
+    for (std::size_t f = 0; f < keys.size(); ++f) {
+      std::wstring_view text;
+      const HRESULT hr = platform::PeekStr(record, keys[f], &text);
+      if (hr == E_NOTIMPL) {
         record->GetStr(keys[f].name(), &value);
         const wchar_t* chars = value.c_str();
         std::size_t size = 0;
         while (size < value.Length() && chars[size] != L'\0') ++size;
-        if (each(f, std::wstring_view(chars, size))) return;
+        text = std::wstring_view(chars, size);
+      } else if (FAILED(hr)) {
+        text = std::wstring_view(L"");
       }
-      return;
-    }
-    for (std::size_t f = 0; f < n; ++f) {
-      if (each(f, texts[f])) return;
+      if (each(f, text)) return;
     }
   }
 
@@ -307,7 +307,6 @@ SearchSession::SearchSession(IKZArrayRead* items, const std::vector<CKZStringA>&
     Util::Convert::GBKToUnicode(wide, name.GetString(), name.GetLength());
     impl_->wide.push_back(std::move(wide));
   }
-  impl_->texts.resize(fields.size());
 }
 
 SearchSession::~SearchSession() = default;
