@@ -173,7 +173,7 @@ KeyNeeds NeedsOf(const CKZStringW& lowered, const internal::KeyMatcher& matcher)
 // How the matcher treats a key of this mask.
 // How many candidates ahead of the one being matched the session asks for
 // records to be brought into the cache.
-constexpr std::size_t kReadAhead = 8;
+constexpr std::size_t kReadAhead = 16;
 
 enum class KeyKind { kPlain, kDoubleByteOnly, kSpelling, kMixed };
 
@@ -232,6 +232,9 @@ struct SearchSession::Impl {
   bool filtered = false;
   std::vector<FilterRow> rows;
   LastKey last;
+  // Where the records of the hits were, parallel to the hits: only a hint
+  // for reading them ahead when the next key looks at them again.
+  std::vector<const void*> hit_places;
   platform::CharSpeller speller;
 
   // Calls `each` with the texts of the session's fields in `record`, in
@@ -277,10 +280,12 @@ struct SearchSession::Impl {
   // cache, ahead of its visit (the platform's own bags only).
   void Prefetch(DWORD index) {
     IKZDataRead* record = nullptr;
-    if (platform::PeekKZDataRead(items, index, &record) == S_OK && record != nullptr) {
-      __builtin_prefetch(record);
-      __builtin_prefetch(reinterpret_cast<const char*>(record) + 64);
-    }
+    if (platform::PeekKZDataRead(items, index, &record) == S_OK) PrefetchAt(record);
+  }
+  static void PrefetchAt(const void* record) {
+    if (record == nullptr) return;  // (a prefetch never faults, even when stale)
+    __builtin_prefetch(record);
+    __builtin_prefetch(static_cast<const char*>(record) + 64);
   }
 
   FilterRow RowOf(DWORD index) {
@@ -363,7 +368,9 @@ void SearchSession::RecordRemoved(DWORD index) {
 long SearchSession::Search(const CKZStringW& key) {
   Impl& d = *impl_;
   std::vector<SessionHit> before = std::move(hits_);
+  std::vector<const void*> places = std::move(d.hit_places);
   hits_.clear();
+  d.hit_places.clear();
   searched_ = false;
   narrowed_ = false;
   examined_ = 0;
@@ -396,6 +403,7 @@ long SearchSession::Search(const CKZStringW& key) {
         SessionHit hit{index, static_cast<std::uint32_t>(f), 0, 0};
         if (!matcher.Find(text, &hit.position, &hit.length)) return false;
         hits_.push_back(hit);
+        d.hit_places.push_back(record);
         ++matched;
         return true;
       });
@@ -413,7 +421,7 @@ long SearchSession::Search(const CKZStringW& key) {
     // The records before `last.decided` that the shorter key missed cannot
     // match; the later ones were not searched.
     for (std::size_t h = 0; h < before.size(); ++h) {
-      if (h + kReadAhead < before.size()) d.Prefetch(before[h + kReadAhead].index);
+      if (h + kReadAhead < places.size()) Impl::PrefetchAt(places[h + kReadAhead]);
       if (!(go_on = visit(before[h].index))) break;
     }
     from = last.decided;
