@@ -15,14 +15,16 @@
 //   the last key hit are examined again (with the records the last search
 //   did not reach because of the limit). This holds when a record that
 //   matches the longer key always matches the shorter one, which the
-//   matcher's rules give when both keys are matched the same way:
-//   - both plain (no letter, no double-byte character: a substring of the
-//     lower-cased text), or both double-byte characters only;
-//   - both spelling-aware (letters, no double-byte character): the scan over
-//     the text's spellings finds any prefix of a key it finds;
-//   - a key of double-byte characters only, extended by anything;
-//   - a key with letters, extended by anything but its double-byte runs; a
-//     mixed key, likewise, or whose only run grows.
+//   matcher's rules give in these cases:
+//   - both keys plain (no letter, no double-byte character: a substring of
+//     the lower-cased text), or both double-byte characters only;
+//   - a key with letters and no double-byte character, extended by anything:
+//     the scan over the text's spellings finds any prefix of a key it finds,
+//     and a mixed key's own spelling begins with the shorter key;
+//   - a key of double-byte characters only, all with a GBK form, extended
+//     by anything: its one run must occur in the text;
+//   - a mixed key, extended by anything that leaves its runs as they were
+//     or makes its only run longer.
 //   It does not hold when a plain key of digits or other characters gains a
 //   letter or a double-byte character (the spelling scan skips characters
 //   without a GBK form, which the plain search does not), nor when the last
@@ -30,8 +32,9 @@
 //   in order, and a longer run can occur later than its start did): such a
 //   search examines every record.
 // - A candidate filter, built once by BuildFilter: for each record a few
-//   64-bit masks of what its texts hold (the lower-cased characters, the
-//   bytes of their spellings and the first byte of each spelling). A record
+//   masks of what its texts hold (the lower-cased characters; the bytes of
+//   their spellings, the first byte of each spelling, the initials, and the
+//   pairs and triples of neighbouring bytes of the spellings). A record
 //   whose masks lack what the key needs cannot match and is not examined;
 //   every other record goes through the real matcher, so the filter only
 //   saves work. It costs 48 bytes per record.
