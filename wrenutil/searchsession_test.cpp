@@ -47,6 +47,10 @@ CKZComPtr<IKZArray> Contacts(std::size_t count, unsigned seed) {
   CKZComPtr<IKZArray> items;
   Util::Data::CreateKZArray(&items);
   for (std::size_t i = 0; i < count; ++i) {
+    if (i % 37 == 36) {
+      items->AddStr(L"zhang");  // not a record: skipped by every search
+      continue;
+    }
     CKZComPtr<IKZData> item;
     Util::Data::CreateKZData(&item);
     item->SetDWord("dwUin", static_cast<DWORD>(i));
@@ -252,7 +256,7 @@ TEST_F(SessionTest, TheLimitStopsWhereDoSearchStops) {
 }
 
 TEST_F(SessionTest, KeepsTheFilterUpToDateWhenTheHostChangesTheList) {
-  CKZComPtr<IKZArray> items = Contacts(50, 5);
+  CKZComPtr<IKZArray> items = Contacts(30, 5);
   SearchSession session(items, kFields, 1000);
   ASSERT_EQ(session.BuildFilter(), S_OK);
   auto check = [&](const char* what) {
@@ -272,12 +276,12 @@ TEST_F(SessionTest, KeepsTheFilterUpToDateWhenTheHostChangesTheList) {
 
   CKZComPtr<IKZData> added = record(L"徐静", L"139");
   ASSERT_EQ(items->AddKZData(added), S_OK);
-  session.RecordInserted(50);
+  session.RecordInserted(30);
   check("appended");
 
   // This array appends only: insert at the front by building it anew.
-  std::vector<CKZComPtr<IKZData>> kept(51);
-  for (DWORD i = 0; i < 51; ++i) ASSERT_EQ(items->GetKZData(i, &kept[i]), S_OK);
+  std::vector<CKZComPtr<IKZData>> kept(31);
+  for (DWORD i = 0; i < 31; ++i) ASSERT_EQ(items->GetKZData(i, &kept[i]), S_OK);
   ASSERT_EQ(items->Clear(), S_OK);
   ASSERT_EQ(items->AddKZData(record(L"Xu Jing", L"1")), S_OK);
   for (IKZData* item : kept) ASSERT_EQ(items->AddKZData(item), S_OK);
@@ -294,7 +298,7 @@ TEST_F(SessionTest, KeepsTheFilterUpToDateWhenTheHostChangesTheList) {
   ASSERT_EQ(items->RemoveAt(0), S_OK);
   session.RecordRemoved(0);
   check("removed");
-  EXPECT_GE(session.FilterBytes(), 51 * 48u);
+  EXPECT_GE(session.FilterBytes(), 31 * 48u);
 
   // A change of count the host did not report: the session stops trusting
   // its filter rather than miss a record.
