@@ -4,7 +4,9 @@
 #include <rapidjson/filereadstream.h>
 #include <rapidjson/reader.h>
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -471,11 +473,12 @@ HRESULT JsonStreamToKZArray(std::FILE* in, IKZArray** out, std::string* error) {
   const rapidjson::ParseResult parsed =
       reader.Parse<rapidjson::kParseValidateEncodingFlag>(stream, builder);
   std::string fault;
-  if (parsed.IsError()) {
+  if (std::ferror(in)) {
+    // A read that failed looks like the end of the text to the parser.
+    fault = std::string("read error: ") + std::strerror(errno);
+  } else if (parsed.IsError()) {
     fault = builder.error.empty() ? rapidjson::GetParseError_En(parsed.Code()) : builder.error;
     fault = "offset " + std::to_string(parsed.Offset()) + ": " + fault;
-  } else if (std::ferror(in)) {
-    fault = "read error";
   }
   if (!fault.empty() || !builder.result) {
     if (fault.empty()) fault = "an array was expected";

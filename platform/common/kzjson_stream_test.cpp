@@ -95,8 +95,7 @@ TEST_F(JsonStreamTest, ReadsLongListsAcrossBlocks) {
   for (int i = 0; i < 2500; ++i) {
     if (i > 0) json += ",\n";
     json += R"({"dwUin":)" + std::to_string(i) + R"(,"strName":"张)" + std::to_string(i) +
-            R"(伟","rpt_str_lm":[{"uint64_account":{"@u64":)" + std::to_string(i * 7) +
-            "}}]}";
+            R"(伟","rpt_str_lm":[{"uint64_account":{"@u64":)" + std::to_string(i * 7) + "}}]}";
   }
   json += "]";
   ASSERT_GT(json.size(), 2u * 64 * 1024);
@@ -115,6 +114,17 @@ TEST_F(JsonStreamTest, RefusesDeepNestingAndNamesTheOffset) {
   EXPECT_NE(fault.find("nesting too deep"), std::string::npos) << fault;
   EXPECT_EQ(Streamed(R"([1, {"@u8": 300}])", &fault), "error");
   EXPECT_EQ(fault, "offset 12: value out of range");
+}
+
+TEST_F(JsonStreamTest, SaysWhenTheFileCannotBeRead) {
+  std::FILE* in = std::fopen("/", "rb");  // a folder opens, but does not read
+  ASSERT_NE(in, nullptr);
+  CKZComPtr<IKZArray> array;
+  std::string error;
+  EXPECT_EQ(platform::JsonStreamToKZArray(in, &array, &error), E_INVALIDARG);
+  std::fclose(in);
+  EXPECT_FALSE(array);
+  EXPECT_EQ(error, "read error: Is a directory");
 }
 
 TEST_F(JsonStreamTest, NullArguments) {
