@@ -59,6 +59,7 @@
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
 #include "wrenutil/utilgftbar.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 

@@ -5,18 +5,23 @@
 //   wrenutil search KEY [--fields a,b] [--array-fields ...]
 //       [--number-fields ...] [--limit N] [--address [--lm] [--phones]]
 //       [--hide-lm] [--json] [--contacts FILE.json] [--trace FILE]
-//       [--repeat N]
+//       [--repeat N] [--type-ahead [--keys FILE|-] [--filter]]
 //
 // Without --array-fields/--number-fields DoSearch runs; with either,
 // DoSearch2; with --address, DoSearch_Address. --repeat runs the search N
 // times and prints the median time of one search to stderr (for the
 // side-by-side benchmark); --trace writes the performance records as Chrome
-// trace events.
+// trace events. --type-ahead searches as a search box does: KEY is typed one
+// character at a time (or each line of --keys is the box's text after a
+// keystroke; "-" reads them from the standard input) through a search
+// session, which prints a line per key and the time it took to stderr.
+// The contacts file is read as it streams in.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -27,9 +32,11 @@
 #include "apps/wrenutil/host.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/kzjson_stream.h"
 #include "platform/common/perf.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 
 namespace wrenutil_app {
@@ -49,6 +56,10 @@ struct SearchOptions {
   std::string contacts;
   std::string trace;
   int repeat = 0;
+  bool type_ahead = false;
+  std::string keys;
+  bool filter = false;
+  const CLI::Option* key_option = nullptr;  // counts whether a key was given, '' included
 };
 
 std::string Utf8(const wchar_t* text) { return Util::Convert::Utf8FromWS(text, -1).str(); }
@@ -144,9 +155,97 @@ void PrintHits(IKZArray* hits, std::ostream& out, bool colour) {
   }
 }
 
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// The keys typed: each prefix of KEY (by character), or the lines of --keys.
+bool TypedKeys(const SearchOptions& o, AppContext& context, std::vector<CKZStringW>* keys) {
+  if (o.keys.empty()) {
+    const CKZStringW key(kUtf8, o.key.data(), static_cast<int>(o.key.size()));
+    for (int n = 1; n <= key.GetLength(); ++n) keys->push_back(key.Left(n));
+    return true;
+  }
+  std::ifstream file;
+  if (o.keys != "-") {
+    file.open(o.keys, std::ios::binary);
+    if (!file) {
+      context.Fail("search: cannot open " + o.keys);
+      return false;
+    }
+  }
+  std::istream& in = o.keys == "-" ? std::cin : file;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    keys->push_back(CKZStringW(kUtf8, line.data(), static_cast<int>(line.size())));
+  }
+  return true;
+}
+
+// --type-ahead: every key through one session; a line per key, then the
+// hits of the last.
+void RunTypeAhead(const SearchOptions& o, IKZArray* items, AppContext& context) {
+  if (o.address || !o.array_fields.empty() || !o.number_fields.empty()) {
+    context.Fail(
+        "search: --type-ahead searches string fields only (no --address, "
+        "--array-fields or --number-fields)");
+    return;
+  }
+  std::vector<CKZStringW> keys;
+  if (!TypedKeys(o, context, &keys)) return;
+  Util::MarlinSearch::SearchSession session(items, Names(o.fields), o.limit);
+  std::ostream& out = *context.out;
+  if (o.filter) {
+    auto start = std::chrono::steady_clock::now();
+    session.BuildFilter();
+    DWORD count = 0;
+    items->GetCount(&count);
+    std::fprintf(stderr, "search: filter built in %.1f ms, %zu bytes (%.1f per record)\n",
+                 MillisecondsSince(start), session.FilterBytes(),
+                 count ? static_cast<double>(session.FilterBytes()) / count : 0.0);
+  }
+  long code = 0;
+  for (const CKZStringW& key : keys) {
+    auto start = std::chrono::steady_clock::now();
+    code = session.Search(key);
+    const double ms = MillisecondsSince(start);
+    out << "typed " << Utf8(key.GetString()) << ": " << session.hits().size() << " hits, "
+        << session.examined() << " examined" << (session.narrowed() ? " (narrowed)" : "") << '\n';
+    out.flush();
+    std::fprintf(stderr, "search: %.3f ms for \"%s\"\n", ms, Utf8(key.GetString()).c_str());
+  }
+  if (session.searched()) {
+    CKZComPtr<IKZArray> hits;
+    if (FAILED(session.HitRecords(&hits))) {
+      context.Fail("search: cannot create the result array", kExitFailure);
+      return;
+    }
+    if (o.json) {
+      out << platform::KZArrayToJson(hits, 2) << '\n';
+    } else {
+      PrintHits(hits, out, UseColour(STDOUT_FILENO));
+    }
+  }
+  if (code < 0) context.exit_code = kExitFailure;
+}
+
 void RunSearch(const SearchOptions& o, AppContext& context) {
+  const bool has_key = o.key_option != nullptr && o.key_option->count() > 0;
+  if (has_key == !o.keys.empty()) {
+    context.Fail(has_key ? "search: a key or --keys, not both" : "search: a key is required");
+    return;
+  }
+  const auto load_start = std::chrono::steady_clock::now();
   CKZComPtr<IKZArray> items = LoadContacts(o, context);
+  if (items && !o.contacts.empty()) {
+    DWORD count = 0;
+    items->GetCount(&count);
+    std::fprintf(stderr, "search: %u records loaded in %.1f ms\n", count,
+                 MillisecondsSince(load_start));
+  }
   if (!items || !InstallServices(o, context)) return;
+  if (o.type_ahead) return RunTypeAhead(o, items, context);
   const CKZStringW key(kUtf8, o.key.data(), static_cast<int>(o.key.size()));
 
   std::unique_ptr<platform::ChromeTraceRecorder> recorder;
@@ -208,7 +307,7 @@ void RegisterSearchCommand(CLI::App& app, AppContext& context) {
   CLI::App* cmd = app.add_subcommand("search",
                                      "Search the members (or --contacts) for a key: Chinese "
                                      "characters, pinyin, initials, digits or a mix");
-  cmd->add_option("key", o->key, "The key (UTF-8)")->required();
+  o->key_option = cmd->add_option("key", o->key, "The key (UTF-8); not with --keys");
   cmd->add_option("--fields", o->fields, "String fields to match, in order")->delimiter(',');
   cmd->add_option("--array-fields", o->array_fields, "String-array fields (DoSearch2)")
       ->delimiter(',');
@@ -237,6 +336,17 @@ void RegisterSearchCommand(CLI::App& app, AppContext& context) {
   cmd->add_option("--repeat", o->repeat, "Run the search N more times; print the median time")
       ->type_name("N")
       ->check(WholeNumber(1000000));
+  CLI::Option* type_ahead =
+      cmd->add_flag("--type-ahead", o->type_ahead,
+                    "Search as a search box does: type the key one character at "
+                    "a time through a search session");
+  cmd->add_option("--keys", o->keys,
+                  "FILE (or - for the standard input) whose lines are the box's text "
+                  "after each keystroke (needs --type-ahead)")
+      ->type_name("FILE")
+      ->needs(type_ahead);
+  cmd->add_flag("--filter", o->filter, "Build the session's candidate filter (needs --type-ahead)")
+      ->needs(type_ahead);
   cmd->callback([o, &context] { RunSearch(*o, context); });
 }
 

@@ -5,9 +5,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/common/kzjson.h"
+#include "platform/common/kzjson_stream.h"
 
 namespace wrenutil_app {
 namespace {
@@ -81,14 +83,76 @@ CKZComPtr<IKZData> ReadJsonRecord(const std::string& path, std::string* error) {
   return record;
 }
 
-CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error) {
+namespace {
+
+// A stream over a descriptor that refuses to read past a cap, so that an
+// endless input stops there (fopencookie).
+struct CappedStream {
+  int fd;
+  std::size_t limit;
+  std::size_t read = 0;
+  bool over = false;
+  bool blank = true;  // nothing but white space so far
+  int error = 0;
+};
+
+ssize_t ReadCapped(void* cookie, char* buffer, std::size_t size) {
+  auto* stream = static_cast<CappedStream*>(cookie);
+  // One byte past the cap tells an exact fit from an overflow.
+  if (size > stream->limit - stream->read) size = stream->limit - stream->read + 1;
+  ssize_t n;
+  do {
+    n = ::read(stream->fd, buffer, size);
+  } while (n < 0 && errno == EINTR);
+  if (n < 0) {
+    stream->error = errno;
+    return -1;
+  }
+  stream->read += static_cast<std::size_t>(n);
+  for (ssize_t i = 0; stream->blank && i < n; ++i) {
+    stream->blank = std::strchr(" \t\r\n", buffer[i]) != nullptr && buffer[i] != '\0';
+  }
+  if (stream->read > stream->limit) {
+    stream->over = true;
+    return -1;
+  }
+  return n;
+}
+
+}  // namespace
+
+CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error,
+                                  std::size_t limit) {
   CKZComPtr<IKZArray> array;
-  std::string text;
-  if (!ReadFile(path, &text, error)) return array;
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) {
+    *error = "cannot open " + path + ": " + Reason(errno);
+    return array;
+  }
+  struct stat info {};
+  if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "cannot read " + path + ": it is a directory";
+    return array;
+  }
+  CappedStream capped{file.fd, limit};
+  std::FILE* in = ::fopencookie(&capped, "r", {ReadCapped, nullptr, nullptr, nullptr});
+  if (in == nullptr) {
+    *error = "cannot read " + path + ": " + Reason(errno);
+    return array;
+  }
   std::string parser_error;
-  if (FAILED(platform::JsonToKZArray(text, &array, &parser_error))) {
-    *error = JsonError(path, text, parser_error);
-    array = nullptr;
+  const HRESULT hr = platform::JsonStreamToKZArray(in, &array, &parser_error);
+  std::fclose(in);
+  if (SUCCEEDED(hr)) return array;
+  array = nullptr;
+  if (capped.over) {
+    *error = "cannot read " + path + ": more than " + SizeText(limit);
+  } else if (capped.error != 0) {
+    *error = "cannot read " + path + ": " + Reason(capped.error);
+  } else if (capped.blank) {
+    *error = path + ": empty file";
+  } else {
+    *error = path + ": " + parser_error;
   }
   return array;
 }

@@ -33,7 +33,11 @@ bool ReadFile(const std::string& path, std::string* text, std::string* error,
 // Reads and parses a file holding one JSON record (object) or one array of
 // the platform's typed JSON; null and *error on failure.
 CKZComPtr<IKZData> ReadJsonRecord(const std::string& path, std::string* error);
-CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error);
+// An array is read as it arrives (kzjson_stream.h), so a long contact list is
+// never held as text; it may be up to `limit` bytes, 4 GiB by default.
+inline constexpr std::size_t kMaxStreamedBytes = std::size_t{4} << 30;
+CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error,
+                                  std::size_t limit = kMaxStreamedBytes);
 // Either: an array into *array when the text starts with '[' (after white
 // space), else a record into *record, with one reference for the caller.
 // False and *error on failure.

@@ -124,5 +124,40 @@ TEST_F(InputFileTest, JsonFilesGiveOneKindOfMessage) {
   EXPECT_EQ(error.rfind(record + ": ", 0), 0u) << error;
 }
 
+// Arrays are read as they stream in, with the same messages and a cap of
+// their own.
+TEST_F(InputFileTest, StreamedArraysGiveTheSameMessages) {
+  const std::string array = Write("array.json", "[1, 2, 3]");
+  const std::string blank = Write("blank.json", " \n\t ");
+  const std::string bad = Write("bad.json", "[1, ");
+  struct Failure {
+    std::string path;
+    std::size_t limit;
+    std::string error;
+  };
+  const Failure kFailures[] = {
+      {blank, kMaxStreamedBytes, blank + ": empty file"},
+      {"/dev/null", kMaxStreamedBytes, "/dev/null: empty file"},
+      {bad, kMaxStreamedBytes, bad + ": offset 4: "},
+      {array, 8, "cannot read " + array + ": more than 8 bytes"},
+      {"/dev/zero", 1 << 20, "/dev/zero: offset 0: "},
+      {::testing::TempDir(), kMaxStreamedBytes,
+       "cannot read " + ::testing::TempDir() + ": it is a directory"},
+      {"/nonexistent/a.json", kMaxStreamedBytes, "cannot open /nonexistent/a.json: "},
+  };
+  for (const Failure& f : kFailures) {
+    SCOPED_TRACE(f.path);
+    std::string error;
+    EXPECT_FALSE(ReadJsonArray(f.path, &error, f.limit));
+    EXPECT_EQ(error.rfind(f.error, 0), 0u) << error;
+  }
+  std::string error;
+  CKZComPtr<IKZArray> list = ReadJsonArray(array, &error, 9);  // exactly the file's size
+  ASSERT_TRUE(list) << error;
+  DWORD count = 0;
+  list->GetCount(&count);
+  EXPECT_EQ(count, 3u);
+}
+
 }  // namespace
 }  // namespace wrenutil_app
