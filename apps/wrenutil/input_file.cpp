@@ -36,6 +36,24 @@ std::string JsonError(const std::string& path, const std::string& text,
   return path + ": " + parser_error;
 }
 
+// Reads and parses `path`: into *record, or into *array, whichever is not
+// null; with both, by the text's first character that is not white space.
+bool ReadJson(const std::string& path, IKZData** record, IKZArray** array, std::string* error) {
+  std::string text;
+  if (!ReadFile(path, &text, error)) return false;
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  const bool is_array =
+      record == nullptr || (array != nullptr && first != std::string::npos && text[first] == '[');
+  std::string parser_error;
+  const HRESULT hr = is_array ? platform::JsonToKZArray(text, array, &parser_error)
+                              : platform::JsonToKZData(text, record, &parser_error);
+  if (FAILED(hr)) {
+    *error = JsonError(path, text, parser_error);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadFile(const std::string& path, std::string* text, std::string* error, std::size_t limit) {
@@ -71,42 +89,19 @@ bool ReadFile(const std::string& path, std::string* text, std::string* error, st
 
 CKZComPtr<IKZData> ReadJsonRecord(const std::string& path, std::string* error) {
   CKZComPtr<IKZData> record;
-  std::string text;
-  if (!ReadFile(path, &text, error)) return record;
-  std::string parser_error;
-  if (FAILED(platform::JsonToKZData(text, &record, &parser_error))) {
-    *error = JsonError(path, text, parser_error);
-    record = nullptr;
-  }
+  if (!ReadJson(path, &record, nullptr, error)) record = nullptr;
   return record;
 }
 
 CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error) {
   CKZComPtr<IKZArray> array;
-  std::string text;
-  if (!ReadFile(path, &text, error)) return array;
-  std::string parser_error;
-  if (FAILED(platform::JsonToKZArray(text, &array, &parser_error))) {
-    *error = JsonError(path, text, parser_error);
-    array = nullptr;
-  }
+  if (!ReadJson(path, nullptr, &array, error)) array = nullptr;
   return array;
 }
 
 bool ReadJsonRecordOrArray(const std::string& path, IKZData** record, IKZArray** array,
                            std::string* error) {
-  std::string text;
-  if (!ReadFile(path, &text, error)) return false;
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  std::string parser_error;
-  const HRESULT hr = first != std::string::npos && text[first] == '['
-                         ? platform::JsonToKZArray(text, array, &parser_error)
-                         : platform::JsonToKZData(text, record, &parser_error);
-  if (FAILED(hr)) {
-    *error = JsonError(path, text, parser_error);
-    return false;
-  }
-  return true;
+  return ReadJson(path, record, array, error);
 }
 
 }  // namespace wrenutil_app
