@@ -321,9 +321,8 @@ void RegisterSearchCommand(CLI::App& app, AppContext& context) {
       ->capture_default_str();
   CLI::Option* address =
       cmd->add_flag("--address", o->address, "Address-book search (DoSearch_Address)");
-  cmd->add_flag("--lm", o->lm, "Also match the LM accounts (needs --address)")->needs(address);
-  cmd->add_flag("--phones", o->phones, "Also match the mobile phones (needs --address)")
-      ->needs(address);
+  cmd->add_flag("--lm", o->lm, "Also match the LM accounts")->needs(address);
+  cmd->add_flag("--phones", o->phones, "Also match the mobile phones")->needs(address);
   cmd->add_flag("--hide-lm", o->hide_lm,
                 "Set hide_clm_number: LM numbers of non-members are not "
                 "matched (DoSearch2)");

@@ -162,7 +162,7 @@ void RegisterTextCommand(CLI::App& app, AppContext& context) {
                 return "could not convert \"" + text + "\": want WxH, whole numbers from 0 to " +
                        std::to_string(kMaxBox);
               },
-              "WxH"));
+              ""));
   cmd->add_option("--png", options->png, "Draw the text with its measured box into this PNG file")
       ->type_name("FILE");
   cmd->callback([options, width, box, &context] {

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/common/kzjson.h"
 #include "platform/common/kzjson_stream.h"
@@ -24,6 +25,22 @@ struct Descriptor {
 
 std::string Reason(int error) { return std::strerror(error); }
 
+// Opens `path` for reading: a descriptor, or -1 with the message in *error
+// for a file that cannot be opened or is a directory.
+int OpenForReading(const std::string& path, std::string* error) {
+  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.fd < 0) {
+    *error = "cannot open " + path + ": " + Reason(errno);
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    *error = "cannot read " + path + ": it is a directory";
+    return -1;
+  }
+  return std::exchange(file.fd, -1);
+}
+
 std::string SizeText(std::size_t limit) {
   if (limit >= (std::size_t{1} << 20) && limit % (std::size_t{1} << 20) == 0) {
     return std::to_string(limit >> 20) + " MiB";
@@ -38,19 +55,29 @@ std::string JsonError(const std::string& path, const std::string& text,
   return path + ": " + parser_error;
 }
 
+// Reads and parses `path`: into *record, or into *array, whichever is not
+// null; with both, by the text's first character that is not white space.
+bool ReadJson(const std::string& path, IKZData** record, IKZArray** array, std::string* error) {
+  std::string text;
+  if (!ReadFile(path, &text, error)) return false;
+  const std::size_t first = text.find_first_not_of(" \t\r\n");
+  const bool is_array =
+      record == nullptr || (array != nullptr && first != std::string::npos && text[first] == '[');
+  std::string parser_error;
+  const HRESULT hr = is_array ? platform::JsonToKZArray(text, array, &parser_error)
+                              : platform::JsonToKZData(text, record, &parser_error);
+  if (FAILED(hr)) {
+    *error = JsonError(path, text, parser_error);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ReadFile(const std::string& path, std::string* text, std::string* error, std::size_t limit) {
-  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) {
-    *error = "cannot open " + path + ": " + Reason(errno);
-    return false;
-  }
-  struct stat info {};
-  if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    *error = "cannot read " + path + ": it is a directory";
-    return false;
-  }
+  Descriptor file{OpenForReading(path, error)};
+  if (file.fd < 0) return false;
   std::string contents;
   char buffer[1 << 16];
   for (;;) {
@@ -73,13 +100,7 @@ bool ReadFile(const std::string& path, std::string* text, std::string* error, st
 
 CKZComPtr<IKZData> ReadJsonRecord(const std::string& path, std::string* error) {
   CKZComPtr<IKZData> record;
-  std::string text;
-  if (!ReadFile(path, &text, error)) return record;
-  std::string parser_error;
-  if (FAILED(platform::JsonToKZData(text, &record, &parser_error))) {
-    *error = JsonError(path, text, parser_error);
-    record = nullptr;
-  }
+  if (!ReadJson(path, &record, nullptr, error)) record = nullptr;
   return record;
 }
 
@@ -124,16 +145,8 @@ ssize_t ReadCapped(void* cookie, char* buffer, std::size_t size) {
 CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error,
                                   std::size_t limit) {
   CKZComPtr<IKZArray> array;
-  Descriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.fd < 0) {
-    *error = "cannot open " + path + ": " + Reason(errno);
-    return array;
-  }
-  struct stat info {};
-  if (::fstat(file.fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    *error = "cannot read " + path + ": it is a directory";
-    return array;
-  }
+  Descriptor file{OpenForReading(path, error)};
+  if (file.fd < 0) return array;
   CappedStream capped{file.fd, limit};
   std::FILE* in = ::fopencookie(&capped, "r", {ReadCapped, nullptr, nullptr, nullptr});
   if (in == nullptr) {
@@ -159,18 +172,7 @@ CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error,
 
 bool ReadJsonRecordOrArray(const std::string& path, IKZData** record, IKZArray** array,
                            std::string* error) {
-  std::string text;
-  if (!ReadFile(path, &text, error)) return false;
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  std::string parser_error;
-  const HRESULT hr = first != std::string::npos && text[first] == '['
-                         ? platform::JsonToKZArray(text, array, &parser_error)
-                         : platform::JsonToKZData(text, record, &parser_error);
-  if (FAILED(hr)) {
-    *error = JsonError(path, text, parser_error);
-    return false;
-  }
-  return true;
+  return ReadJson(path, record, array, error);
 }
 
 }  // namespace wrenutil_app
