@@ -52,7 +52,9 @@ struct SearchOptions {
   int repeat = 0;
 };
 
-std::string Utf8(const wchar_t* text) { return Util::Convert::Utf8FromWS(text, -1).str(); }
+std::string Utf8(const wchar_t* text) {
+  return Util::Convert::Utf8FromWS(text, -1).str();
+}
 
 std::vector<CKZStringA> Names(const std::vector<std::string>& names) {
   return {names.begin(), names.end()};
@@ -106,16 +108,21 @@ bool InstallServices(const SearchOptions& o, AppContext& context) {
   return true;
 }
 
-long RunOnce(const SearchOptions& o, const CKZStringW& key, IKZArray* items, IKZArray** result) {
+long RunOnce(const SearchOptions& o, const CKZStringW& key, IKZArray* items,
+             IKZArray** result) {
   if (o.address) {
-    return Util::MarlinSearch::DoSearch_Address(key, items, Names(o.fields), o.lm, o.phones,
-                                                o.limit, result);
+    return Util::MarlinSearch::DoSearch_Address(key, items, Names(o.fields),
+                                                o.lm, o.phones, o.limit,
+                                                result);
   }
   if (!o.array_fields.empty() || !o.number_fields.empty()) {
-    return Util::MarlinSearch::DoSearch2(key, items, Names(o.fields), Names(o.array_fields),
-                                         Names(o.number_fields), o.limit, result);
+    return Util::MarlinSearch::DoSearch2(key, items, Names(o.fields),
+                                         Names(o.array_fields),
+                                         Names(o.number_fields), o.limit,
+                                         result);
   }
-  return Util::MarlinSearch::DoSearch(key, items, Names(o.fields), o.limit, result);
+  return Util::MarlinSearch::DoSearch(key, items, Names(o.fields), o.limit,
+                                      result);
 }
 
 void PrintHits(IKZArray* hits, std::ostream& out, bool colour) {
@@ -141,16 +148,18 @@ void PrintHits(IKZArray* hits, std::ostream& out, bool colour) {
     // the spelling scan): show the part inside it.
     long long size = static_cast<long long>(text.size());
     long long begin = std::clamp<long long>(position, 0, size);
-    long long end = std::clamp<long long>(static_cast<long long>(position) + length, begin, size);
+    long long end = std::clamp<long long>(
+        static_cast<long long>(position) + length, begin, size);
     std::wstring before = text.substr(0, static_cast<std::size_t>(begin));
-    std::wstring span =
-        text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
+    std::wstring span = text.substr(static_cast<std::size_t>(begin),
+                                    static_cast<std::size_t>(end - begin));
     std::wstring after = text.substr(static_cast<std::size_t>(end));
     out << uin << '\t' << Utf8(field.c_str());
     if (phone >= 0) out << '[' << phone << ']';
-    out << '\t' << Utf8(before.c_str()) << (colour ? "\x1b[1;31m" : "[") << Utf8(span.c_str())
-        << (colour ? "\x1b[0m" : "]") << Utf8(after.c_str()) << "\t(pos " << position << ", len "
-        << length << ")\n";
+    out << '\t' << Utf8(before.c_str())
+        << (colour ? "\x1b[1;31m" : "[") << Utf8(span.c_str())
+        << (colour ? "\x1b[0m" : "]") << Utf8(after.c_str()) << "\t(pos "
+        << position << ", len " << length << ")\n";
   }
 }
 
@@ -180,9 +189,9 @@ void RunSearch(const SearchOptions& o, AppContext& context) {
     CKZComPtr<IKZArray> again;
     auto start = std::chrono::steady_clock::now();
     RunOnce(o, key, items, &again);
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count());
+    times.push_back(std::chrono::duration<double, std::milli>(
+                        std::chrono::steady_clock::now() - start)
+                        .count());
   }
 
   if (recorder) {
@@ -205,8 +214,8 @@ void RunSearch(const SearchOptions& o, AppContext& context) {
   if (o.json) {
     out << platform::KZArrayToJson(result, 2) << '\n';
   } else {
-    out << "result: " << code_text << ", " << hit_count << " hits in " << items_count
-        << " records\n";
+    out << "result: " << code_text << ", " << hit_count << " hits in "
+        << items_count << " records\n";
     if (result) PrintHits(result, out, isatty(STDOUT_FILENO) != 0);
   }
   if (code < 0) context.exit_code = kExitFailure;
@@ -216,29 +225,35 @@ void RunSearch(const SearchOptions& o, AppContext& context) {
 
 void RegisterSearchCommand(CLI::App& app, AppContext& context) {
   auto o = std::make_shared<SearchOptions>();
-  CLI::App* cmd = app.add_subcommand("search",
-                                     "Search the members (or --contacts) for a key: Chinese "
-                                     "characters, pinyin, initials, digits or a mix");
+  CLI::App* cmd = app.add_subcommand(
+      "search", "Search the members (or --contacts) for a key: Chinese "
+                "characters, pinyin, initials, digits or a mix");
   cmd->add_option("key", o->key, "The key (UTF-8)")->required();
-  cmd->add_option("--fields", o->fields, "String fields to match, in order")->delimiter(',');
-  cmd->add_option("--array-fields", o->array_fields, "String-array fields (DoSearch2)")
+  cmd->add_option("--fields", o->fields, "String fields to match, in order")
       ->delimiter(',');
-  cmd->add_option("--number-fields", o->number_fields, "64-bit number-array fields (DoSearch2)")
+  cmd->add_option("--array-fields", o->array_fields,
+                  "String-array fields (DoSearch2)")
+      ->delimiter(',');
+  cmd->add_option("--number-fields", o->number_fields,
+                  "64-bit number-array fields (DoSearch2)")
       ->delimiter(',');
   cmd->add_option("--limit", o->limit,
                   "Stop once more than this many records matched "
                   "(at most limit + 1 hits)");
   cmd->add_flag("--address", o->address, "Address-book search");
   cmd->add_flag("--lm", o->lm, "With --address: match the LM accounts");
-  cmd->add_flag("--phones", o->phones, "With --address: match the mobile phones");
+  cmd->add_flag("--phones", o->phones,
+                "With --address: match the mobile phones");
   cmd->add_flag("--hide-lm", o->hide_lm,
                 "Set hide_clm_number: LM numbers of non-members are not "
                 "matched (DoSearch2)");
   cmd->add_flag("--json", o->json, "Print the result array as JSON");
   cmd->add_option("--contacts", o->contacts,
                   "A JSON array of contact records instead of the members");
-  cmd->add_option("--trace", o->trace, "Write the performance records to FILE (Chrome trace)");
-  cmd->add_option("--repeat", o->repeat, "Run the search N more times; print the median time");
+  cmd->add_option("--trace", o->trace,
+                  "Write the performance records to FILE (Chrome trace)");
+  cmd->add_option("--repeat", o->repeat,
+                  "Run the search N more times; print the median time");
   cmd->callback([o, &context] { RunSearch(*o, context); });
 }
 
