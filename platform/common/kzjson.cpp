@@ -1,9 +1,9 @@
 #include "platform/common/kzjson.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <limits>
+#include <new>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "platform/common/convert.h"
@@ -21,21 +21,36 @@ struct Fault {
 
 const char* TagOf(BYTE type) {
   switch (type) {
-    case KZ_TYPE_BOOL: return "@bool";
-    case KZ_TYPE_UINT8: return "@u8";
-    case KZ_TYPE_INT8: return "@i8";
-    case KZ_TYPE_UINT16: return "@u16";
-    case KZ_TYPE_INT16: return "@i16";
-    case KZ_TYPE_DWORD: return "@u32";
-    case KZ_TYPE_INT32: return "@i32";
-    case KZ_TYPE_UINT64: return "@u64";
-    case KZ_TYPE_INT64: return "@i64";
-    case KZ_TYPE_DOUBLE: return "@double";
-    case KZ_TYPE_STR: return "@str";
-    case KZ_TYPE_BUF: return "@buf";
-    case KZ_TYPE_KZDATA: return "@data";
-    case KZ_TYPE_KZARRAY: return "@array";
-    default: return nullptr;
+    case KZ_TYPE_BOOL:
+      return "@bool";
+    case KZ_TYPE_UINT8:
+      return "@u8";
+    case KZ_TYPE_INT8:
+      return "@i8";
+    case KZ_TYPE_UINT16:
+      return "@u16";
+    case KZ_TYPE_INT16:
+      return "@i16";
+    case KZ_TYPE_DWORD:
+      return "@u32";
+    case KZ_TYPE_INT32:
+      return "@i32";
+    case KZ_TYPE_UINT64:
+      return "@u64";
+    case KZ_TYPE_INT64:
+      return "@i64";
+    case KZ_TYPE_DOUBLE:
+      return "@double";
+    case KZ_TYPE_STR:
+      return "@str";
+    case KZ_TYPE_BUF:
+      return "@buf";
+    case KZ_TYPE_KZDATA:
+      return "@data";
+    case KZ_TYPE_KZARRAY:
+      return "@array";
+    default:
+      return nullptr;
   }
 }
 
@@ -51,8 +66,10 @@ BYTE TypeOfTag(const std::string& tag) {
 // The type a plain JSON value reads as.
 BYTE PlainType(const json& v) {
   switch (v.type()) {
-    case json::value_t::string: return KZ_TYPE_STR;
-    case json::value_t::boolean: return KZ_TYPE_BOOL;
+    case json::value_t::string:
+      return KZ_TYPE_STR;
+    case json::value_t::boolean:
+      return KZ_TYPE_BOOL;
     case json::value_t::number_unsigned: {
       auto u = v.get<std::uint64_t>();
       if (u <= 0xFFFFFFFFu) return KZ_TYPE_DWORD;
@@ -65,10 +82,14 @@ BYTE PlainType(const json& v) {
       if (i >= 0) return i <= 0xFFFFFFFFll ? KZ_TYPE_DWORD : KZ_TYPE_INT64;
       return i >= std::numeric_limits<std::int32_t>::min() ? KZ_TYPE_INT32 : KZ_TYPE_INT64;
     }
-    case json::value_t::number_float: return KZ_TYPE_DOUBLE;
-    case json::value_t::object: return KZ_TYPE_KZDATA;
-    case json::value_t::array: return KZ_TYPE_KZARRAY;
-    default: return KZ_TYPE_NONE;
+    case json::value_t::number_float:
+      return KZ_TYPE_DOUBLE;
+    case json::value_t::object:
+      return KZ_TYPE_KZDATA;
+    case json::value_t::array:
+      return KZ_TYPE_KZARRAY;
+    default:
+      return KZ_TYPE_NONE;
   }
 }
 
@@ -96,7 +117,8 @@ T IntegerAs(const json& v) {
   if (v.is_boolean()) return static_cast<T>(v.get<bool>() ? 1 : 0);
   if (v.is_number_unsigned()) {
     auto u = v.get<std::uint64_t>();
-    if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max())) throw Fault{"value out of range"};
+    if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+      throw Fault{"value out of range"};
     return static_cast<T>(u);
   }
   if (v.is_number_integer()) {
@@ -153,24 +175,51 @@ void SetField(IKZData* d, const std::string& name, const json& raw, int depth) {
   BYTE t = Classify(raw, &v);
   const char* n = name.c_str();
   switch (t) {
-    case KZ_TYPE_BOOL: d->SetBool(n, IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT8: d->SetUInt8(n, IntegerAs<std::uint8_t>(*v)); break;
-    case KZ_TYPE_INT8: d->SetInt8(n, IntegerAs<std::int8_t>(*v)); break;
-    case KZ_TYPE_UINT16: d->SetUInt16(n, IntegerAs<std::uint16_t>(*v)); break;
-    case KZ_TYPE_INT16: d->SetInt16(n, IntegerAs<std::int16_t>(*v)); break;
-    case KZ_TYPE_DWORD: d->SetDWord(n, IntegerAs<std::uint32_t>(*v)); break;
-    case KZ_TYPE_INT32: d->SetInt32(n, IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT64: d->SetUInt64(n, IntegerAs<std::uint64_t>(*v)); break;
-    case KZ_TYPE_INT64: d->SetInt64(n, IntegerAs<std::int64_t>(*v)); break;
+    case KZ_TYPE_BOOL:
+      d->SetBool(n, IntegerAs<std::int32_t>(*v));
+      break;
+    case KZ_TYPE_UINT8:
+      d->SetUInt8(n, IntegerAs<std::uint8_t>(*v));
+      break;
+    case KZ_TYPE_INT8:
+      d->SetInt8(n, IntegerAs<std::int8_t>(*v));
+      break;
+    case KZ_TYPE_UINT16:
+      d->SetUInt16(n, IntegerAs<std::uint16_t>(*v));
+      break;
+    case KZ_TYPE_INT16:
+      d->SetInt16(n, IntegerAs<std::int16_t>(*v));
+      break;
+    case KZ_TYPE_DWORD:
+      d->SetDWord(n, IntegerAs<std::uint32_t>(*v));
+      break;
+    case KZ_TYPE_INT32:
+      d->SetInt32(n, IntegerAs<std::int32_t>(*v));
+      break;
+    case KZ_TYPE_UINT64:
+      d->SetUInt64(n, IntegerAs<std::uint64_t>(*v));
+      break;
+    case KZ_TYPE_INT64:
+      d->SetInt64(n, IntegerAs<std::int64_t>(*v));
+      break;
     case KZ_TYPE_DOUBLE:
       if (!v->is_number()) throw Fault{"a number was expected"};
       d->SetDouble(n, v->get<double>());
       break;
-    case KZ_TYPE_STR: d->SetStr(n, WideOf(*v).c_str()); break;
-    case KZ_TYPE_BUF: d->SetBuf(n, BufferOf(*v)); break;
-    case KZ_TYPE_KZDATA: d->SetKZData(n, DataOf(*v, depth + 1)); break;
-    case KZ_TYPE_KZARRAY: d->SetKZArray(n, ArrayOf(*v, depth + 1)); break;
-    default: throw Fault{"unsupported value"};
+    case KZ_TYPE_STR:
+      d->SetStr(n, WideOf(*v).c_str());
+      break;
+    case KZ_TYPE_BUF:
+      d->SetBuf(n, BufferOf(*v));
+      break;
+    case KZ_TYPE_KZDATA:
+      d->SetKZData(n, DataOf(*v, depth + 1));
+      break;
+    case KZ_TYPE_KZARRAY:
+      d->SetKZArray(n, ArrayOf(*v, depth + 1));
+      break;
+    default:
+      throw Fault{"unsupported value"};
   }
 }
 
@@ -178,24 +227,51 @@ void AddElement(IKZArray* a, const json& raw, int depth) {
   const json* v = nullptr;
   BYTE t = Classify(raw, &v);
   switch (t) {
-    case KZ_TYPE_BOOL: a->AddBool(IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT8: a->AddUInt8(IntegerAs<std::uint8_t>(*v)); break;
-    case KZ_TYPE_INT8: a->AddInt8(IntegerAs<std::int8_t>(*v)); break;
-    case KZ_TYPE_UINT16: a->AddUInt16(IntegerAs<std::uint16_t>(*v)); break;
-    case KZ_TYPE_INT16: a->AddInt16(IntegerAs<std::int16_t>(*v)); break;
-    case KZ_TYPE_DWORD: a->AddDWord(IntegerAs<std::uint32_t>(*v)); break;
-    case KZ_TYPE_INT32: a->AddInt32(IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT64: a->AddUInt64(IntegerAs<std::uint64_t>(*v)); break;
-    case KZ_TYPE_INT64: a->AddInt64(IntegerAs<std::int64_t>(*v)); break;
+    case KZ_TYPE_BOOL:
+      a->AddBool(IntegerAs<std::int32_t>(*v));
+      break;
+    case KZ_TYPE_UINT8:
+      a->AddUInt8(IntegerAs<std::uint8_t>(*v));
+      break;
+    case KZ_TYPE_INT8:
+      a->AddInt8(IntegerAs<std::int8_t>(*v));
+      break;
+    case KZ_TYPE_UINT16:
+      a->AddUInt16(IntegerAs<std::uint16_t>(*v));
+      break;
+    case KZ_TYPE_INT16:
+      a->AddInt16(IntegerAs<std::int16_t>(*v));
+      break;
+    case KZ_TYPE_DWORD:
+      a->AddDWord(IntegerAs<std::uint32_t>(*v));
+      break;
+    case KZ_TYPE_INT32:
+      a->AddInt32(IntegerAs<std::int32_t>(*v));
+      break;
+    case KZ_TYPE_UINT64:
+      a->AddUInt64(IntegerAs<std::uint64_t>(*v));
+      break;
+    case KZ_TYPE_INT64:
+      a->AddInt64(IntegerAs<std::int64_t>(*v));
+      break;
     case KZ_TYPE_DOUBLE:
       if (!v->is_number()) throw Fault{"a number was expected"};
       a->AddDouble(v->get<double>());
       break;
-    case KZ_TYPE_STR: a->AddStr(WideOf(*v).c_str()); break;
-    case KZ_TYPE_BUF: a->AddBuf(BufferOf(*v)); break;
-    case KZ_TYPE_KZDATA: a->AddKZData(DataOf(*v, depth + 1)); break;
-    case KZ_TYPE_KZARRAY: a->AddKZArray(ArrayOf(*v, depth + 1)); break;
-    default: throw Fault{"unsupported value"};
+    case KZ_TYPE_STR:
+      a->AddStr(WideOf(*v).c_str());
+      break;
+    case KZ_TYPE_BUF:
+      a->AddBuf(BufferOf(*v));
+      break;
+    case KZ_TYPE_KZDATA:
+      a->AddKZData(DataOf(*v, depth + 1));
+      break;
+    case KZ_TYPE_KZARRAY:
+      a->AddKZArray(ArrayOf(*v, depth + 1));
+      break;
+    default:
+      throw Fault{"unsupported value"};
   }
 }
 
@@ -260,14 +336,46 @@ json ValueJson(BYTE type, Reader& r, int depth) {
       r.GetBool(&v);
       return v == 0 || v == 1 ? Typed(type, v != 0) : Typed(type, v);
     }
-    case KZ_TYPE_UINT8: { std::uint8_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT8: { std::int8_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_UINT16: { std::uint16_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT16: { std::int16_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_DWORD: { DWORD v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT32: { std::int32_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_UINT64: { std::uint64_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT64: { std::int64_t v = 0; r.Get(&v); return Typed(type, v); }
+    case KZ_TYPE_UINT8: {
+      std::uint8_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_INT8: {
+      std::int8_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_UINT16: {
+      std::uint16_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_INT16: {
+      std::int16_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_DWORD: {
+      DWORD v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_INT32: {
+      std::int32_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_UINT64: {
+      std::uint64_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
+    case KZ_TYPE_INT64: {
+      std::int64_t v = 0;
+      r.Get(&v);
+      return Typed(type, v);
+    }
     case KZ_TYPE_DOUBLE: {
       double v = 0;
       r.Get(&v);
@@ -308,7 +416,8 @@ json ValueJson(BYTE type, Reader& r, int depth) {
       o["@interface"] = nullptr;
       return o;
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
@@ -317,15 +426,24 @@ struct FieldReader {
   const char* name;
   template <class T>
   void Get(T* v) {
-    if constexpr (std::is_same_v<T, std::uint8_t>) d->GetUInt8(name, v);
-    else if constexpr (std::is_same_v<T, std::int8_t>) d->GetInt8(name, v);
-    else if constexpr (std::is_same_v<T, std::uint16_t>) d->GetUInt16(name, v);
-    else if constexpr (std::is_same_v<T, std::int16_t>) d->GetInt16(name, v);
-    else if constexpr (std::is_same_v<T, DWORD>) d->GetDWord(name, v);
-    else if constexpr (std::is_same_v<T, std::int32_t>) d->GetInt32(name, v);
-    else if constexpr (std::is_same_v<T, std::uint64_t>) d->GetUInt64(name, v);
-    else if constexpr (std::is_same_v<T, std::int64_t>) d->GetInt64(name, v);
-    else if constexpr (std::is_same_v<T, double>) d->GetDouble(name, v);
+    if constexpr (std::is_same_v<T, std::uint8_t>)
+      d->GetUInt8(name, v);
+    else if constexpr (std::is_same_v<T, std::int8_t>)
+      d->GetInt8(name, v);
+    else if constexpr (std::is_same_v<T, std::uint16_t>)
+      d->GetUInt16(name, v);
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+      d->GetInt16(name, v);
+    else if constexpr (std::is_same_v<T, DWORD>)
+      d->GetDWord(name, v);
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+      d->GetInt32(name, v);
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+      d->GetUInt64(name, v);
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+      d->GetInt64(name, v);
+    else if constexpr (std::is_same_v<T, double>)
+      d->GetDouble(name, v);
   }
   void GetBool(int* v) { d->GetBool(name, v); }
   void Get(CKZBSTR& s) { d->GetStr(name, &s); }
@@ -346,15 +464,24 @@ struct ElementReader {
   DWORD i;
   template <class T>
   void Get(T* v) {
-    if constexpr (std::is_same_v<T, std::uint8_t>) a->GetUInt8(i, v);
-    else if constexpr (std::is_same_v<T, std::int8_t>) a->GetInt8(i, v);
-    else if constexpr (std::is_same_v<T, std::uint16_t>) a->GetUInt16(i, v);
-    else if constexpr (std::is_same_v<T, std::int16_t>) a->GetInt16(i, v);
-    else if constexpr (std::is_same_v<T, DWORD>) a->GetDWord(i, v);
-    else if constexpr (std::is_same_v<T, std::int32_t>) a->GetInt32(i, v);
-    else if constexpr (std::is_same_v<T, std::uint64_t>) a->GetUInt64(i, v);
-    else if constexpr (std::is_same_v<T, std::int64_t>) a->GetInt64(i, v);
-    else if constexpr (std::is_same_v<T, double>) a->GetDouble(i, v);
+    if constexpr (std::is_same_v<T, std::uint8_t>)
+      a->GetUInt8(i, v);
+    else if constexpr (std::is_same_v<T, std::int8_t>)
+      a->GetInt8(i, v);
+    else if constexpr (std::is_same_v<T, std::uint16_t>)
+      a->GetUInt16(i, v);
+    else if constexpr (std::is_same_v<T, std::int16_t>)
+      a->GetInt16(i, v);
+    else if constexpr (std::is_same_v<T, DWORD>)
+      a->GetDWord(i, v);
+    else if constexpr (std::is_same_v<T, std::int32_t>)
+      a->GetInt32(i, v);
+    else if constexpr (std::is_same_v<T, std::uint64_t>)
+      a->GetUInt64(i, v);
+    else if constexpr (std::is_same_v<T, std::int64_t>)
+      a->GetInt64(i, v);
+    else if constexpr (std::is_same_v<T, double>)
+      a->GetDouble(i, v);
   }
   void GetBool(int* v) { a->GetBool(i, v); }
   void Get(CKZBSTR& s) { a->GetStr(i, &s); }
@@ -369,7 +496,8 @@ struct ElementReader {
 };
 
 json ToJson(IKZDataRead* d, int depth) {
-  if (d == nullptr || depth > kMaxDepth) return nullptr;
+  if (depth > kMaxDepth) throw Fault{"nesting too deep"};
+  if (d == nullptr) return nullptr;
   json o = json::object();
   DWORD count = 0;
   d->GetFieldCount(&count);
@@ -386,7 +514,8 @@ json ToJson(IKZDataRead* d, int depth) {
 }
 
 json ToJson(IKZArrayRead* a, int depth) {
-  if (a == nullptr || depth > kMaxDepth) return nullptr;
+  if (depth > kMaxDepth) throw Fault{"nesting too deep"};
+  if (a == nullptr) return nullptr;
   json o = json::array();
   DWORD count = 0;
   a->GetCount(&count);
@@ -404,7 +533,12 @@ HRESULT Parse(std::string_view text, T** out, std::string* error, Make make) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   try {
-    json j = json::parse(text.begin(), text.end());
+    // Nesting is refused while parsing, before a deep document is built. A
+    // typed record or array ({"@data": {...}}) takes two levels of the text.
+    json j = json::parse(text.begin(), text.end(), [](int depth, json::parse_event_t, json&) {
+      if (depth > 2 * kMaxDepth + 2) throw Fault{"nesting too deep"};
+      return true;
+    });
     CKZComPtr<T> result = make(j);
     *out = result.Detach();
     return S_OK;
@@ -412,6 +546,9 @@ HRESULT Parse(std::string_view text, T** out, std::string* error, Make make) {
     if (error) *error = f.what;
   } catch (const json::exception& e) {
     if (error) *error = e.what();
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";
+    return E_OUTOFMEMORY;
   }
   return E_INVALIDARG;
 }
@@ -426,12 +563,21 @@ HRESULT JsonToKZArray(std::string_view text, IKZArray** out, std::string* error)
   return Parse(text, out, error, [](const json& j) { return ArrayOf(j, 0); });
 }
 
-std::string KZDataToJson(IKZDataRead* data, int indent) {
-  return ToJson(data, 0).dump(indent, ' ', false, json::error_handler_t::replace);
+namespace {
+
+template <class Bag>
+std::string ToText(Bag* bag, int indent) {
+  try {
+    return ToJson(bag, 0).dump(indent, ' ', false, json::error_handler_t::replace);
+  } catch (...) {  // too deep, or out of memory
+    return "null";
+  }
 }
 
-std::string KZArrayToJson(IKZArrayRead* array, int indent) {
-  return ToJson(array, 0).dump(indent, ' ', false, json::error_handler_t::replace);
-}
+}  // namespace
+
+std::string KZDataToJson(IKZDataRead* data, int indent) { return ToText(data, indent); }
+
+std::string KZArrayToJson(IKZArrayRead* array, int indent) { return ToText(array, indent); }
 
 }  // namespace platform
