@@ -478,27 +478,8 @@ class BagToKoa {
     BYTE type = 0;
     src->GetFieldType(name, &type);
     KoaFieldWriter out{dst, target};
-    if (WriteBagScalar(src, name, type, false, out)) return true;
-    if (type == KZ_TYPE_KZDATA) {
-      CKZComPtr<IKZData> value;
-      if (FAILED(src->GetKZData(name, &value)) || !value || !Admit(depth + 1)) {
-        Log(__LINE__, kCopyKZDataField, kKZDataFailed, LastError());
-      } else {
-        NestRecord(value, out, depth + 1);
-      }
-      return true;
-    }
-    if (type == KZ_TYPE_KZARRAY) {
-      CKZComPtr<IKZArray> value;
-      if (FAILED(src->GetKZArray(name, &value)) || !value || !Admit(depth + 1)) {
-        Log(__LINE__, kCopyKZDataField, kKZArrayFailed, LastError());
-      } else {
-        NestArray(value, out, depth + 1);
-      }
-      return true;
-    }
-    Log(__LINE__, kCopyKZDataField, kUnsupportedType, type);  // 0, 10, 13, 16, above 17
-    return false;
+    return WriteBagScalar(src, name, type, false, out) ||
+           Nest(src, name, type, out, kCopyKZDataField, depth);
   }
 
   void Run() {
@@ -526,23 +507,8 @@ class BagToKoa {
         BYTE type = 0;
         bag_array->GetElementType(index, &type);
         KoaElementWriter out{*array};
-        if (WriteBagScalar(bag_array.Get(), index, type, dword_to_u64, out)) continue;
-        if (type == KZ_TYPE_KZDATA) {
-          CKZComPtr<IKZData> value;
-          if (FAILED(bag_array->GetKZData(index, &value)) || !value || !Admit(depth + 1)) {
-            Log(__LINE__, kKZArrayToTArray, kKZDataFailed, LastError());
-          } else {
-            NestRecord(value, out, depth + 1);
-          }
-        } else if (type == KZ_TYPE_KZARRAY) {
-          CKZComPtr<IKZArray> value;
-          if (FAILED(bag_array->GetKZArray(index, &value)) || !value || !Admit(depth + 1)) {
-            Log(__LINE__, kKZArrayToTArray, kKZArrayFailed, LastError());
-          } else {
-            NestArray(value, out, depth + 1);
-          }
-        } else {
-          Log(__LINE__, kKZArrayToTArray, kUnsupportedType, type);  // 0, 10, 13, 16, above 17
+        if (!WriteBagScalar(bag_array.Get(), index, type, dword_to_u64, out)) {
+          Nest(bag_array.Get(), index, type, out, kKZArrayToTArray, depth);
         }
       }
     }
@@ -554,6 +520,35 @@ class BagToKoa {
   static bool Admit(int depth) {
     if (depth <= kMaxNesting) return true;
     errno = ELOOP;
+    return false;
+  }
+
+  // Writes a new KOA record or array for the nested bag or bag array that
+  // `src` holds at `key` and opens it; logs, in the name of `function`, one
+  // that cannot be read or is too deep, and a type that is not converted
+  // (false).
+  template <class Source, class Key, class Writer>
+  bool Nest(Source* src, const Key& key, BYTE type, Writer& out, const wchar_t* function,
+            int depth) {
+    if (type == KZ_TYPE_KZDATA) {
+      CKZComPtr<IKZData> value;
+      if (FAILED(src->GetKZData(key, &value)) || !value || !Admit(depth + 1)) {
+        Log(__LINE__, function, kKZDataFailed, LastError());
+      } else {
+        NestRecord(value, out, depth + 1);
+      }
+      return true;
+    }
+    if (type == KZ_TYPE_KZARRAY) {
+      CKZComPtr<IKZArray> value;
+      if (FAILED(src->GetKZArray(key, &value)) || !value || !Admit(depth + 1)) {
+        Log(__LINE__, function, kKZArrayFailed, LastError());
+      } else {
+        NestArray(value, out, depth + 1);
+      }
+      return true;
+    }
+    Log(__LINE__, function, kUnsupportedType, type);  // 0, 10, 13, 16, above 17
     return false;
   }
 
