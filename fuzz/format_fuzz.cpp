@@ -34,9 +34,20 @@ bool TakesNoArguments(const std::wstring& format, bool* has_n) {
       continue;
     }
     none = false;
+    // As the C library reads it: flags, width, precision, length, conversion.
     std::size_t j = i + 1;
-    while (j < format.size() && std::wcschr(L"-+ #0123456789.*'hlLqjzt", format[j])) ++j;
+    auto skip = [&](const wchar_t* set) {
+      while (j < format.size() && format[j] != 0 && std::wcschr(set, format[j])) ++j;
+    };
+    skip(L"-+ #0'");
+    skip(L"0123456789*");
+    if (j < format.size() && format[j] == L'.') {
+      ++j;
+      skip(L"0123456789*");
+    }
+    skip(L"hlLqjzt");
     if (j < format.size() && format[j] == L'n') *has_n = true;
+    i = j;  // the conversion character, whatever it is
   }
   return none;
 }
@@ -91,13 +102,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (no_arguments && units.size() < 1000) {
     CKZStringW printed;
     printed.Format(units.c_str());
+    // Text whose only '%' are doubled ones (and one left open at the end)
+    // prints with each "%%" as "%".
     std::wstring expected;
+    bool plain = true;
     for (std::size_t i = 0; i < units.size(); ++i) {
       expected += units[i];
-      if (units[i] == L'%' && i + 1 < units.size() && units[i + 1] == L'%') ++i;
+      if (units[i] != L'%' || i + 1 == units.size()) continue;
+      if (units[i + 1] == L'%') {
+        ++i;
+      } else {
+        plain = false;
+      }
     }
-    // A '%' left open at the end prints as it stands.
-    Check(printed.str() == expected || printed.str() == L"(format error)");
+    Check(!plain || printed.str() == expected || printed.str() == L"(format error)");
   }
 
   // The input as a choice of conversions.
