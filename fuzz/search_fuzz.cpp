@@ -185,11 +185,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Util::MarlinSearch::DoSearch(CKZStringW(key), items, fields, limit, &result);
         break;
       case 1:
-        Util::MarlinSearch::DoSearch2(CKZStringW(key), items, {}, arrays, numbers, limit, &result);
+        Util::MarlinSearch::DoSearch2(CKZStringW(key), items, {}, arrays, numbers,
+                                      limit, &result);
         break;
       default:
         Util::MarlinSearch::DoSearch_Address(CKZStringW(key), items,
-                                             (selector & 0x10) ? fields : std::vector<CKZStringA>{},
+                                             (selector & 0x10) ? fields
+                                                               : std::vector<CKZStringA>{},
                                              1, 1, limit, &result);
     }
     if (result) {
