@@ -129,7 +129,10 @@ TEST_F(KoaDeepTest, KoaIntoBagConvertsUpToTheLimitAndReportsWhatItLeftOut) {
 }
 
 TEST_F(KoaDeepTest, BagIntoKoaConvertsUpToTheLimitAndLogsWhatItLeftOut) {
-  BagChain chain = BagChain::Make(kDeep);
+  // The chain's top is also the element of an array.
+  CKZComPtr<IKZArray> list;
+  Util::Data::CreateKZArray(&list);
+  BagChain chain = BagChain::Make(kDeep, list);
   // Exactly the limit below the bag given: all of it, silently.
   std::shared_ptr<KOA::TData> whole =
       KOADataUtil::Data::KZDataToTData(chain.at(kDeep - kLimit - 1), nullptr);
@@ -145,10 +148,7 @@ TEST_F(KoaDeepTest, BagIntoKoaConvertsUpToTheLimitAndLogsWhatItLeftOut) {
   EXPECT_EQ(deepest->GetFieldCount(), 0u);
   EXPECT_EQ(LogMessages(), std::vector<std::wstring>{L"KZData To TData Failed, error is 40"});
 
-  // The same through an array at the top.
-  CKZComPtr<IKZArray> list;
-  Util::Data::CreateKZArray(&list);
-  BagChain held = BagChain::Make(kDeep, list);
+  // The same through the array.
   std::optional<std::shared_ptr<KOA::TArray>> array =
       KOADataUtil::Array::KZArrayToTArray(list, nullptr);
   ASSERT_TRUE(array.has_value());
