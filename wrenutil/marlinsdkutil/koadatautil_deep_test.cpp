@@ -7,10 +7,12 @@
 
 #include "platform/testing/platform_test.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
+#include "wrenutil/testing/bag_chain.h"
 
 namespace {
 
 using KoaDeepTest = platform::testing::PlatformTest;
+using wrenutil::testing::BagChain;
 
 constexpr int kDeep = 1'000'000;
 constexpr int kLimit = 100'000;  // levels below the record given
@@ -34,49 +36,6 @@ std::shared_ptr<KOA::TData> KoaBelow(std::shared_ptr<KOA::TData> record, int ste
   for (int i = 0; i < steps && record; ++i) record = record->GetData("d");
   return record;
 }
-
-// Every record of a bag chain, from the top; each holds a reference. The chain
-// is cut into single levels before they are released, so no release walks it.
-class BagChain {
- public:
-  // A new chain of `levels` bags shaped like KoaChain's, built from the top
-  // (first added to `holder` when given).
-  static BagChain Make(int levels, IKZArray* holder = nullptr) {
-    BagChain chain;
-    chain.levels_.resize(static_cast<std::size_t>(levels));
-    for (auto& level : chain.levels_) Util::Data::CreateKZData(&level);
-    if (holder != nullptr) holder->AddKZData(chain.levels_[0]);
-    for (std::size_t i = 0; i + 1 < chain.levels_.size(); ++i) {
-      chain.levels_[i]->SetKZData("d", chain.levels_[i + 1]);
-    }
-    chain.levels_.back()->SetInt32("leaf", 7);
-    return chain;
-  }
-  // The chain below `top` (which the caller keeps), read through "d".
-  static BagChain Collect(IKZData* top) {
-    BagChain chain;
-    CKZComPtr<IKZData> record = top;
-    while (record) {
-      chain.levels_.push_back(record);
-      CKZComPtr<IKZData> next;
-      record->GetKZData("d", &next);
-      record = next;
-    }
-    return chain;
-  }
-  BagChain(BagChain&&) = default;
-  ~BagChain() {
-    for (auto& level : levels_) level->RemoveField("d");
-  }
-
-  std::size_t size() const { return levels_.size(); }
-  IKZData* at(std::size_t i) const { return levels_[i].Get(); }
-  IKZData* last() const { return levels_.back().Get(); }
-
- private:
-  BagChain() = default;
-  std::vector<CKZComPtr<IKZData>> levels_;
-};
 
 int LeafOf(IKZData* bag) {
   std::int32_t leaf = 0;
