@@ -26,10 +26,19 @@
 // - CopyTo and CopyField copy deeply: nested records, arrays and buffers are
 //   duplicated, so the copy shares nothing writable with its source; interface
 //   fields share the object (one more reference).
-// - Texts and names are immutable once stored. A text of up to 6 wide
-//   characters (a name of up to 27 bytes) is kept inside its field; a longer
-//   one is kept in one block that copies share, so copying a record
-//   allocates nothing for its texts.
+// - A record keeps its fields in one region inside its own allocation: for
+//   each field a slot of 24 bytes (type, value, where its name lives), and
+//   the bytes of names, of texts up to 15 wide characters and of interface
+//   ids. A longer text is kept in one immutable block that copies share, so
+//   copying a record allocates nothing for its texts. A record that outgrows
+//   its region moves it to the heap, and the next records that its thread
+//   makes start with a region of that size (up to 1 KB), so that records
+//   made alike by a loader take one allocation each. An array keeps its
+//   elements the same way, contiguous.
+// - Trees of any depth are copied, compared and released without recursion
+//   inside the platform's bags; a foreign record or array inside one is
+//   reached through its own interface. Storing a record or array in one that
+//   nothing holds costs no walk; otherwise the object stored is walked once.
 // - IsEqual is deep: two records are equal when they have the same names
 //   (in any order), each with the same type and an equal value; arrays when
 //   they have the same count and equal elements position by position.
@@ -306,6 +315,21 @@ KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index,
 // The record at `index`, without a reference for the caller.
 KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index,
                                        IKZDataRead** record);
+
+// Read-ahead for a loop over the records of one of the platform's arrays: a
+// hint that the record at `far` will be read (its first bytes are fetched)
+// and the one at `near` soon (all its fields are fetched, which the first
+// bytes tell where to find). Does nothing for another array, an index out of
+// range or an element that is no record.
+KZ_PLATFORM_API void PrefetchKZData(IKZArrayRead* array, DWORD near, DWORD far);
+
+// A deep copy of `source` (as CopyTo into an empty record) in a new record
+// that keeps room for `extra_fields` more fields holding `extra_bytes` of
+// names and short texts, so that a caller that extends the copy allocates
+// nothing more. One reference for the caller in *copy; on failure the
+// failure of the copy (E_POINTER for a null argument) and *copy untouched.
+KZ_PLATFORM_API HRESULT CloneKZData(IKZDataRead* source, std::size_t extra_fields,
+                                    std::size_t extra_bytes, IKZData** copy);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_COMMON_KZDATA_H_
