@@ -494,7 +494,7 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
   }
 
   // Getters ---------------------------------------------------------------
-#define KZ_GET_NUMBER(Method, T, Code, Member)                                               \
+#define KZ_GET_NUMBER(Method, T, Code, Member)                                                    \
   HRESULT Method(const wchar_t* name, T* value) override { return GetNumber(name, value, Code); } \
   HRESULT Method(const char* name, T* value) override { return GetNumber(name, value, Code); }
   KZ_GET_NUMBER(GetBool, int, KZ_TYPE_BOOL, i)
@@ -573,18 +573,18 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
     return GetObj<IKZArray>(name, value, KZ_TYPE_KZARRAY);
   }
 
-#define KZ_SET_NUMBER(Method, T, Code, Member)                  \
-  HRESULT Method(const wchar_t* name, T value) override {       \
-    Incoming in;                                                \
-    in.type = Code;                                             \
-    in.v.Member = value;                                        \
-    return SetValue(name, in);                                  \
-  }                                                             \
-  HRESULT Method(const char* name, T value) override {          \
-    Incoming in;                                                \
-    in.type = Code;                                             \
-    in.v.Member = value;                                        \
-    return SetValue(name, in);                                  \
+#define KZ_SET_NUMBER(Method, T, Code, Member)            \
+  HRESULT Method(const wchar_t* name, T value) override { \
+    Incoming in;                                          \
+    in.type = Code;                                       \
+    in.v.Member = value;                                  \
+    return SetValue(name, in);                            \
+  }                                                       \
+  HRESULT Method(const char* name, T value) override {    \
+    Incoming in;                                          \
+    in.type = Code;                                       \
+    in.v.Member = value;                                  \
+    return SetValue(name, in);                            \
   }
   KZ_SET_NUMBER(SetBool, int, KZ_TYPE_BOOL, i)
   KZ_SET_NUMBER(SetUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
@@ -876,14 +876,14 @@ class Array final : public platform::RefCounted<IKZArray>, public Container {
 
   explicit Array(std::uint32_t room) : Container(RegionAfter(this), room) {}
 
-#define KZ_GET_AT(Method, T, Code, Member)                        \
-  HRESULT Method(DWORD index, T* value) override {                \
-    if (value == nullptr) return E_POINTER;                       \
-    const Slot* s = nullptr;                                      \
-    HRESULT hr = At(index, Code, &s);                             \
-    if (FAILED(hr)) return hr;                                    \
-    *value = static_cast<T>(s->v.Member);                         \
-    return S_OK;                                                  \
+#define KZ_GET_AT(Method, T, Code, Member)         \
+  HRESULT Method(DWORD index, T* value) override { \
+    if (value == nullptr) return E_POINTER;        \
+    const Slot* s = nullptr;                       \
+    HRESULT hr = At(index, Code, &s);              \
+    if (FAILED(hr)) return hr;                     \
+    *value = static_cast<T>(s->v.Member);          \
+    return S_OK;                                   \
   }
   KZ_GET_AT(GetBool, int, KZ_TYPE_BOOL, i)
   KZ_GET_AT(GetUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
@@ -1264,8 +1264,7 @@ bool SlotsEqual(const Store& sa, const Slot& a, const Store& sb, const Slot& b,
     case KZ_TYPE_UINT64:
       return a.v.u == b.v.u;
     case KZ_TYPE_BUF:
-      return BuffersEqual(static_cast<IKZBuffer*>(a.v.object),
-                          static_cast<IKZBuffer*>(b.v.object));
+      return BuffersEqual(static_cast<IKZBuffer*>(a.v.object), static_cast<IKZBuffer*>(b.v.object));
     case KZ_TYPE_INTERFACE: {
       // Identity: the same object, asked for IUnknown.
       CKZComPtr<IUnknown> ua;
@@ -1334,25 +1333,40 @@ HRESULT Data::PutInto(IKZData* destination, std::string_view name, const Incomin
   const char* n = owned.c_str();
   const Payload& v = in.v;
   switch (in.type) {
-    case KZ_TYPE_BOOL: return destination->SetBool(n, static_cast<int>(v.i));
-    case KZ_TYPE_UINT8: return destination->SetUInt8(n, static_cast<std::uint8_t>(v.i));
-    case KZ_TYPE_INT8: return destination->SetInt8(n, static_cast<std::int8_t>(v.i));
-    case KZ_TYPE_UINT16: return destination->SetUInt16(n, static_cast<std::uint16_t>(v.i));
-    case KZ_TYPE_INT16: return destination->SetInt16(n, static_cast<std::int16_t>(v.i));
-    case KZ_TYPE_DWORD: return destination->SetDWord(n, static_cast<DWORD>(v.i));
-    case KZ_TYPE_INT32: return destination->SetInt32(n, static_cast<std::int32_t>(v.i));
-    case KZ_TYPE_INT64: return destination->SetInt64(n, v.i);
-    case KZ_TYPE_UINT64: return destination->SetUInt64(n, v.u);
-    case KZ_TYPE_DOUBLE: return destination->SetDouble(n, v.d);
+    case KZ_TYPE_BOOL:
+      return destination->SetBool(n, static_cast<int>(v.i));
+    case KZ_TYPE_UINT8:
+      return destination->SetUInt8(n, static_cast<std::uint8_t>(v.i));
+    case KZ_TYPE_INT8:
+      return destination->SetInt8(n, static_cast<std::int8_t>(v.i));
+    case KZ_TYPE_UINT16:
+      return destination->SetUInt16(n, static_cast<std::uint16_t>(v.i));
+    case KZ_TYPE_INT16:
+      return destination->SetInt16(n, static_cast<std::int16_t>(v.i));
+    case KZ_TYPE_DWORD:
+      return destination->SetDWord(n, static_cast<DWORD>(v.i));
+    case KZ_TYPE_INT32:
+      return destination->SetInt32(n, static_cast<std::int32_t>(v.i));
+    case KZ_TYPE_INT64:
+      return destination->SetInt64(n, v.i);
+    case KZ_TYPE_UINT64:
+      return destination->SetUInt64(n, v.u);
+    case KZ_TYPE_DOUBLE:
+      return destination->SetDouble(n, v.d);
     case KZ_TYPE_STR: {
       // The characters end with a zero, in the region or in a block.
       return destination->SetStr(n, in.text.data());
     }
-    case KZ_TYPE_BUF: return destination->SetBuf(n, static_cast<IKZBuffer*>(v.object));
-    case KZ_TYPE_KZDATA: return destination->SetKZData(n, static_cast<IKZData*>(v.object));
-    case KZ_TYPE_KZARRAY: return destination->SetKZArray(n, static_cast<IKZArray*>(v.object));
-    case KZ_TYPE_INTERFACE: return destination->SetInterface(n, in.iid, v.object);
-    default: return E_FAIL;
+    case KZ_TYPE_BUF:
+      return destination->SetBuf(n, static_cast<IKZBuffer*>(v.object));
+    case KZ_TYPE_KZDATA:
+      return destination->SetKZData(n, static_cast<IKZData*>(v.object));
+    case KZ_TYPE_KZARRAY:
+      return destination->SetKZArray(n, static_cast<IKZArray*>(v.object));
+    case KZ_TYPE_INTERFACE:
+      return destination->SetInterface(n, in.iid, v.object);
+    default:
+      return E_FAIL;
   }
 }
 
@@ -1460,8 +1474,7 @@ HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text) {
   return ours != nullptr ? ours->PeekStr(name, text) : E_NOTIMPL;
 }
 
-HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count,
-                 std::wstring_view* texts) {
+HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count, std::wstring_view* texts) {
   if (data == nullptr || (count != 0 && (names == nullptr || texts == nullptr))) return E_POINTER;
   const Data* ours = AsOurs(data);
   if (ours == nullptr) return E_NOTIMPL;

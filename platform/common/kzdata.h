@@ -82,8 +82,7 @@ struct IKZArrayRead;
 
 struct IKZBuffer : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A60}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A60}");
   // Pointer to the bytes (null when empty), valid until the next SetData.
   virtual HRESULT GetData(BYTE** data) = 0;
   virtual HRESULT GetSize(DWORD* size) = 0;
@@ -94,14 +93,13 @@ struct IKZBuffer : IUnknown {
   virtual HRESULT CopyFrom(IKZBuffer* other) = 0;
 };
 
-#define KZ_BY_NAME(Method, ...)                                  \
+#define KZ_BY_NAME(Method, ...)                                 \
   virtual HRESULT Method(const wchar_t* name, __VA_ARGS__) = 0; \
   virtual HRESULT Method(const char* name, __VA_ARGS__) = 0;
 
 struct IKZDataRead : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A61}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A61}");
   KZ_BY_NAME(GetBool, int* value)
   KZ_BY_NAME(GetUInt8, std::uint8_t* value)
   KZ_BY_NAME(GetInt8, std::int8_t* value)
@@ -133,8 +131,7 @@ struct IKZDataRead : IUnknown {
 
 struct IKZData : IKZDataRead {
   using Base = IKZDataRead;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A62}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A62}");
   // Copies one field deeply into `destination` under the same name.
   KZ_BY_NAME(CopyField, IKZData* destination)
   // Writable nested record / array; one reference for the caller.
@@ -166,8 +163,7 @@ struct IKZData : IKZDataRead {
 
 struct IKZArrayRead : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A63}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A63}");
   virtual HRESULT GetBool(DWORD index, int* value) = 0;
   virtual HRESULT GetUInt8(DWORD index, std::uint8_t* value) = 0;
   virtual HRESULT GetInt8(DWORD index, std::int8_t* value) = 0;
@@ -188,8 +184,7 @@ struct IKZArrayRead : IUnknown {
 
 struct IKZArray : IKZArrayRead {
   using Base = IKZArrayRead;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A64}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A64}");
   virtual HRESULT AddBool(int value) = 0;
   virtual HRESULT AddUInt8(std::uint8_t value) = 0;
   virtual HRESULT AddInt8(std::int8_t value) = 0;
@@ -257,19 +252,14 @@ KZ_PLATFORM_API int HasField(IKZDataRead* data, const wchar_t* name);
 // EqualKZData / EqualKZDataArray compare deeply as IsEqual does; a null
 // value equals only an absent field.
 KZ_PLATFORM_API int EqualDWord(IKZDataRead* data, const char* name, DWORD value);
-KZ_PLATFORM_API int EqualStr(IKZDataRead* data, const char* name,
-                             const CKZStringW& value);
-KZ_PLATFORM_API int EqualBuf(IKZDataRead* data, const char* name,
-                             const CKZBuffer& value);
-KZ_PLATFORM_API int EqualKZData(IKZDataRead* data, const char* name,
-                                IKZDataRead* value);
-KZ_PLATFORM_API int EqualKZDataArray(IKZDataRead* data, const char* name,
-                                     IKZArrayRead* value);
+KZ_PLATFORM_API int EqualStr(IKZDataRead* data, const char* name, const CKZStringW& value);
+KZ_PLATFORM_API int EqualBuf(IKZDataRead* data, const char* name, const CKZBuffer& value);
+KZ_PLATFORM_API int EqualKZData(IKZDataRead* data, const char* name, IKZDataRead* value);
+KZ_PLATFORM_API int EqualKZDataArray(IKZDataRead* data, const char* name, IKZArrayRead* value);
 
 // Reads a string field into `value`; 1 on success, 0 (value untouched) when
 // absent, of another type or an argument is null.
-KZ_PLATFORM_API int GetKZDataStr(IKZDataRead* data, const char* name,
-                                 CKZStringW& value);
+KZ_PLATFORM_API int GetKZDataStr(IKZDataRead* data, const char* name, CKZStringW& value);
 
 }  // namespace Util::Data
 
@@ -303,18 +293,15 @@ class KZ_PLATFORM_API FieldKey {
   std::uint32_t hint_ = 0;
 };
 
-KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name,
-                                std::wstring_view* text);
+KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text);
 // Several string fields of one record at once: texts[i] gets the field
 // names[i], or the empty text when the record has no such string field.
 // S_OK, E_NOTIMPL or E_POINTER (null arrays are allowed for a count of 0).
 KZ_PLATFORM_API HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count,
                                  std::wstring_view* texts);
-KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index,
-                                  std::wstring_view* text);
+KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index, std::wstring_view* text);
 // The record at `index`, without a reference for the caller.
-KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index,
-                                       IKZDataRead** record);
+KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index, IKZDataRead** record);
 
 // Read-ahead for a loop over the records of one of the platform's arrays: a
 // hint that the record at `far` will be read (its first bytes are fetched)
