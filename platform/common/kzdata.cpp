@@ -1510,6 +1510,30 @@ void PrefetchKZData(IKZArrayRead* array, DWORD near, DWORD far) {
   }
 }
 
+HRESULT SetStrShared(IKZData* bag, const char* name, std::wstring_view text) {
+  if (bag == nullptr || name == nullptr) return E_POINTER;
+  ::Data* ours = AsOurs(bag);
+  if (ours == nullptr) return bag->SetStr(name, text.data());
+  Incoming in;
+  in.type = KZ_TYPE_STR;
+  in.text = text;
+  const Store& store = ours->store();
+  if (text.size() > Store::kInlineChars) {
+    for (std::uint32_t i = 0; i < store.count(); ++i) {
+      const Slot& s = store[i];
+      if ((s.flags & kSharedText) != 0 && s.v.text->chars() == text.data() &&
+          s.aux == text.size()) {
+        in.block = s.v.text;
+        break;
+      }
+    }
+  }
+  const std::string_view narrow(name);
+  if (narrow.empty() || narrow.size() > 0xFFFF) return E_INVALIDARG;
+  ours->Put(narrow, in);
+  return S_OK;
+}
+
 HRESULT CloneKZData(IKZDataRead* source, std::size_t extra_fields, std::size_t extra_bytes,
                     IKZData** copy) {
   if (source == nullptr || copy == nullptr) return E_POINTER;

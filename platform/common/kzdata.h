@@ -315,6 +315,12 @@ KZ_PLATFORM_API void PrefetchKZData(IKZArrayRead* array, DWORD near, DWORD far);
 // names and short texts, so that a caller that extends the copy allocates
 // nothing more. One reference for the caller in *copy; on failure the
 // failure of the copy (E_POINTER for a null argument) and *copy untouched.
+// Sets the string field `name` of `bag` to `text` (which must end with a zero
+// character after its last one), as SetStr does; when `text` is the whole
+// text of a long string field of `bag`, or of the record `bag` was copied
+// from, the new field shares its characters instead of copying them.
+KZ_PLATFORM_API HRESULT SetStrShared(IKZData* bag, const char* name, std::wstring_view text);
+
 KZ_PLATFORM_API HRESULT CloneKZData(IKZDataRead* source, std::size_t extra_fields,
                                     std::size_t extra_bytes, IKZData** copy);
 }  // namespace platform

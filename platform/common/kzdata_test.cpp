@@ -721,6 +721,33 @@ TEST_F(BagTest, CloneKeepsRoomAndCopiesDeeply) {
       R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.long.address@example.cn",)"
       R"("sub":{"arr":[1,"two"],"added":1},"nHitPos":{"@i32":0},"strMatchedContent":"曾丽华"})");
 
+  // A long text of the record the clone was made from is shared, not copied;
+  // a text of another record is copied.
+  platform::FieldKey email("strEmail");
+  std::wstring_view original;
+  ASSERT_EQ(platform::PeekStr(source, email, &original), S_OK);
+  auto stranger = Bag(R"({"strEmail":"a.long.address@example.cn"})");
+  std::wstring_view foreign_text;
+  ASSERT_EQ(platform::PeekStr(stranger, email, &foreign_text), S_OK);
+  struct Share {
+    const char* name;
+    std::wstring_view text;
+    bool shared;
+  };
+  for (const Share& c : {Share{"shared", original, true}, Share{"copied", foreign_text, false},
+                         Share{"short", original.substr(original.size() - 3), false}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(platform::SetStrShared(clone, c.name, c.text), S_OK);
+    platform::FieldKey key(c.name);
+    std::wstring_view stored;
+    ASSERT_EQ(platform::PeekStr(clone, key, &stored), S_OK);
+    EXPECT_EQ(stored, c.text);
+    EXPECT_EQ(stored.data() == c.text.data(), c.shared);
+  }
+  EXPECT_EQ(platform::SetStrShared(nullptr, "x", L"t"), E_POINTER);
+  EXPECT_EQ(platform::SetStrShared(clone, nullptr, L"t"), E_POINTER);
+  EXPECT_EQ(platform::SetStrShared(clone, "", L"t"), E_INVALIDARG);
+
   CKZComPtr<IKZDataRead> foreign = platform::testing::ForeignData(source);
   CKZComPtr<IKZData> from_foreign;
   ASSERT_EQ(platform::CloneKZData(foreign, 0, 0, &from_foreign), S_OK);
