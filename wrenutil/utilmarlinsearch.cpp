@@ -575,8 +575,8 @@ long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit, bool hold,
                Search& search, IKZArray** result, Visit visit) {
   // Read ahead of the scan: the records a few steps ahead are fetched while
   // this one is matched, whatever order the allocator put them in.
-  constexpr DWORD kNear = 4;
-  constexpr DWORD kFar = 12;
+  constexpr DWORD kNear = 8;
+  constexpr DWORD kFar = 24;
   std::uint64_t matched = 0;
   for (DWORD i = 0; i < count; ++i) {
     if (matched > limit) break;

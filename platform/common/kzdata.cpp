@@ -297,11 +297,13 @@ class Store {
     bytes_ = from.bytes_;
   }
 
-  // The memory the region takes, and a hint to the processor to fetch it.
+  // A hint to the processor to fetch what a read of the first fields
+  // touches: the first slots, and the end of the region, where the bytes of
+  // the first fields' names and texts lie.
   void Prefetch() const {
-    const std::byte* slots_end = base_ + count_ * sizeof(Slot);
-    for (const std::byte* p = base_; p < slots_end; p += 64) __builtin_prefetch(p);
-    for (const std::byte* p = End() - bytes_; p < End(); p += 64) __builtin_prefetch(p);
+    __builtin_prefetch(base_ + 32);
+    __builtin_prefetch(End() - 1);
+    __builtin_prefetch(End() - 65);
   }
 
  private:
@@ -360,10 +362,11 @@ class Store {
   bool heap_ = false;
 };
 
-// The room a new record keeps inside itself. A record that outgrows it tells
-// its thread, so that the records made next, which a loader makes alike,
-// fit in one allocation; a record that leaves most of it unused shrinks it
-// again.
+// The room a new record keeps inside itself. When a record is stored in an
+// array or another record, a loader is done with it: if it outgrew its room,
+// the records its thread makes next, which a loader makes alike, get room
+// enough for it, so that they take one allocation each; if it left most of
+// the room unused, the next ones get less.
 constexpr std::uint32_t kDefaultRoom = 192;
 constexpr std::uint32_t kMostRoom = 1024;
 thread_local std::uint32_t t_record_room = kDefaultRoom;
@@ -479,10 +482,30 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
  public:
   // A new record with `room` bytes for its fields inside itself.
   static Data* New(std::size_t room) { return NewWithRoom<Data>(room); }
-  static Data* New() { return New(t_record_room); }
+  static Data* New() {
+    Data* data = New(t_record_room);
+    data->learn_ = true;
+    return data;
+  }
   static void operator delete(void* p) { ::operator delete(p); }
 
   explicit Data(std::uint32_t room) : Container(RegionAfter(this), room), room_(room) {}
+
+  // Called when the record is stored in an array or record: adjusts the room
+  // of the next records its thread makes (see t_record_room), once.
+  void NoteStored() {
+    if (!learn_) return;
+    learn_ = false;
+    const std::size_t used = store_.used();
+    const std::size_t want = (used + used / 8 + 16 + 7) & ~std::size_t{7};
+    std::size_t room = t_record_room;
+    if (store_.on_heap()) {
+      room = std::max(room, std::min<std::size_t>(want, kMostRoom));
+    } else if (used * 2 < room_) {
+      room = std::max({std::size_t{kDefaultRoom}, want, room * 7 / 8});
+    }
+    t_record_room = static_cast<std::uint32_t>(room);
+  }
 
   // A string field's characters, borrowed (see platform::PeekStr).
   HRESULT PeekStr(platform::FieldKey& key, std::wstring_view* text) const {
@@ -641,7 +664,6 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
       return;
     }
     store_.Reserve(1, name.size() + bytes);
-    if (store_.on_heap() && room_ != 0) Outgrown();
     Slot& s = store_.Append(name, head);
     try {
       store_.Assign(s, in);
@@ -654,28 +676,8 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
   // Stores a copied value into any IKZData, ours or another implementation.
   static HRESULT PutInto(IKZData* destination, std::string_view name, const Incoming& in);
 
-  const Slot* FindConst(std::string_view name) const {
-    return const_cast<Data*>(this)->Find(name, NameHead(name));
-  }
-
  private:
-  ~Data() override {
-    // A record that used less than half of its room lets the next ones keep
-    // less.
-    if (!store_.on_heap() && room_ == t_record_room && room_ > kDefaultRoom &&
-        store_.used() * 2 < room_) {
-      t_record_room = std::max(kDefaultRoom, room_ * 3 / 4);
-    }
-  }
-
-  // The record grew out of its own room: the next records get enough.
-  void Outgrown() {
-    const std::size_t want = (store_.used() + store_.used() / 4 + 7) & ~std::size_t{7};
-    if (want > t_record_room) {
-      t_record_room = static_cast<std::uint32_t>(std::min<std::size_t>(want, kMostRoom));
-    }
-    room_ = 0;
-  }
+  ~Data() override = default;
 
   // The field named `name`, whose NameHead is `head`.
   Slot* Find(std::string_view name, std::uint32_t head) {
@@ -864,7 +866,8 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
     return S_OK;
   }
 
-  std::uint32_t room_;  // the room it was made with; 0 once outgrown
+  std::uint32_t room_;  // the room it was made with
+  bool learn_ = false;  // made with the thread's room, and not yet stored
 };
 
 // ---------------------------------------------------------------------------
@@ -1060,6 +1063,7 @@ bool IsOurContainer(IUnknown* object) { return StoreOf(object) != nullptr; }
 void CountParent(IUnknown* object, int delta) {
   if (auto* d = AsOursOf<Data>(object)) {
     d->AddParents(delta);
+    if (delta > 0) d->NoteStored();
   } else if (auto* a = AsOursOf<Array>(object)) {
     a->AddParents(delta);
   }
@@ -1501,7 +1505,10 @@ void PrefetchKZData(IKZArrayRead* array, DWORD near, DWORD far) {
   if (ours == nullptr) return;
   const Store& items = ours->store();
   if (far < items.count() && items[far].type == KZ_TYPE_KZDATA) {
-    __builtin_prefetch(static_cast<const void*>(items[far].v.object));
+    // The object's first bytes, which may cross a line.
+    const auto* object = reinterpret_cast<const std::byte*>(items[far].v.object);
+    __builtin_prefetch(object);
+    __builtin_prefetch(object + sizeof(::Data) - 1);
   }
   if (near < items.count() && items[near].type == KZ_TYPE_KZDATA) {
     if (const Data* record = AsOurs(static_cast<IKZData*>(items[near].v.object))) {
