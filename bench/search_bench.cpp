@@ -37,22 +37,22 @@
 
 namespace {
 
-constexpr const wchar_t* kSurnames[] = {
-    L"张", L"王", L"李", L"赵", L"刘", L"陈", L"杨", L"黄", L"周", L"吴",
-    L"徐", L"孙", L"马", L"朱", L"胡", L"郭", L"何", L"高", L"林", L"罗",
-    L"郑", L"梁", L"谢", L"宋", L"唐", L"许", L"韩", L"冯", L"邓", L"曹",
-    L"曾", L"彭", L"萧", L"蔡", L"潘", L"田", L"董", L"袁", L"于", L"余"};
-constexpr const wchar_t* kGiven[] = {
-    L"伟", L"芳", L"娜", L"敏", L"静", L"丽", L"强", L"磊", L"军", L"洋",
-    L"勇", L"艳", L"杰", L"娟", L"涛", L"明", L"超", L"秀", L"霞", L"平",
-    L"刚", L"桂", L"英", L"华", L"玉", L"萍", L"红", L"文", L"辉", L"建",
-    L"国", L"晓", L"鹏", L"飞", L"宇", L"浩", L"婷", L"雪", L"琳", L"欣"};
-constexpr const wchar_t* kFirstNames[] = {
-    L"David", L"Emma", L"Michael", L"Olivia", L"James", L"Sophia", L"Daniel",
-    L"Grace", L"Kevin", L"Lucy", L"Peter", L"Anna", L"Tony", L"Helen",
-    L"Jason", L"Linda", L"Eric", L"Amy", L"Frank", L"Cindy"};
-constexpr const wchar_t* kPositions[] = {L"工程师", L"产品经理", L"技术支持", L"销售代表",
-                                         L"客户端开发工程师", L"财务"};
+constexpr const wchar_t* kSurnames[] = {L"张", L"王", L"李", L"赵", L"刘", L"陈", L"杨", L"黄",
+                                        L"周", L"吴", L"徐", L"孙", L"马", L"朱", L"胡", L"郭",
+                                        L"何", L"高", L"林", L"罗", L"郑", L"梁", L"谢", L"宋",
+                                        L"唐", L"许", L"韩", L"冯", L"邓", L"曹", L"曾", L"彭",
+                                        L"萧", L"蔡", L"潘", L"田", L"董", L"袁", L"于", L"余"};
+constexpr const wchar_t* kGiven[] = {L"伟", L"芳", L"娜", L"敏", L"静", L"丽", L"强", L"磊",
+                                     L"军", L"洋", L"勇", L"艳", L"杰", L"娟", L"涛", L"明",
+                                     L"超", L"秀", L"霞", L"平", L"刚", L"桂", L"英", L"华",
+                                     L"玉", L"萍", L"红", L"文", L"辉", L"建", L"国", L"晓",
+                                     L"鹏", L"飞", L"宇", L"浩", L"婷", L"雪", L"琳", L"欣"};
+constexpr const wchar_t* kFirstNames[] = {L"David",  L"Emma",   L"Michael", L"Olivia", L"James",
+                                          L"Sophia", L"Daniel", L"Grace",   L"Kevin",  L"Lucy",
+                                          L"Peter",  L"Anna",   L"Tony",    L"Helen",  L"Jason",
+                                          L"Linda",  L"Eric",   L"Amy",     L"Frank",  L"Cindy"};
+constexpr const wchar_t* kPositions[] = {L"工程师",   L"产品经理",         L"技术支持",
+                                         L"销售代表", L"客户端开发工程师", L"财务"};
 
 struct Contact {
   DWORD uin;
@@ -121,7 +121,9 @@ CKZComPtr<IKZArray> MakeFresh(const std::vector<Contact>& contacts) {
   return items;
 }
 
-std::string Utf8(const std::wstring& text) { return Util::Convert::Utf8FromWS(text.c_str(), -1).str(); }
+std::string Utf8(const std::wstring& text) {
+  return Util::Convert::Utf8FromWS(text.c_str(), -1).str();
+}
 
 // Parses the contacts from JSON a thousand at a time into one array.
 CKZComPtr<IKZArray> MakeLoaded(const std::vector<Contact>& contacts) {
@@ -134,9 +136,9 @@ CKZComPtr<IKZArray> MakeLoaded(const std::vector<Contact>& contacts) {
       const Contact& c = contacts[i];
       if (i != first) json += ',';
       json += "{\"dwUin\":" + std::to_string(c.uin) + ",\"strName\":\"" + Utf8(c.name) +
-              "\",\"strEnglishName\":\"" + Utf8(c.english) + "\",\"strMobile\":\"" +
-              Utf8(c.phone) + "\",\"dwDeptId\":" + std::to_string(c.dept) +
-              ",\"strPosition\":\"" + Utf8(c.position) + "\",\"strEmail\":\"" + Utf8(c.email) +
+              "\",\"strEnglishName\":\"" + Utf8(c.english) + "\",\"strMobile\":\"" + Utf8(c.phone) +
+              "\",\"dwDeptId\":" + std::to_string(c.dept) + ",\"strPosition\":\"" +
+              Utf8(c.position) + "\",\"strEmail\":\"" + Utf8(c.email) +
               "\",\"dwGender\":" + std::to_string(c.gender) + "}";
     }
     json += "]";
@@ -190,9 +192,15 @@ const List& GetList(int count, Placement placement) {
     malloc_trim(0);
     const std::size_t before = HeapInUse();
     switch (placement) {
-      case kFresh: list->items = MakeFresh(contacts); break;
-      case kLoaded: list->items = MakeLoaded(contacts); break;
-      case kSorted: list->items = MakeSorted(contacts); break;
+      case kFresh:
+        list->items = MakeFresh(contacts);
+        break;
+      case kLoaded:
+        list->items = MakeLoaded(contacts);
+        break;
+      case kSorted:
+        list->items = MakeSorted(contacts);
+        break;
     }
     list->bytes_per_contact = static_cast<double>(HeapInUse() - before) / count;
     held = {count, placement};
@@ -205,8 +213,9 @@ struct Key {
   const wchar_t* text;
 };
 constexpr Key kKeys[] = {
-    {"chinese", L"明"},  {"full_pinyin", L"zhangwei"}, {"initials", L"zw"},
-    {"pinyin_prefix", L"zhangw"}, {"mixed", L"张w"}, {"digits", L"1380"},
+    {"chinese", L"明"},  {"full_pinyin", L"zhangwei"},
+    {"initials", L"zw"}, {"pinyin_prefix", L"zhangw"},
+    {"mixed", L"张w"},   {"digits", L"1380"},
     {"latin", L"david"},
 };
 
@@ -233,8 +242,7 @@ void BM_DoSearch(benchmark::State& state) {
     benchmark::DoNotOptimize(hits);
   }
   state.SetLabel(std::string(kPlacementNames[state.range(1)]) + "/" +
-                 kFieldSetNames[state.range(2)] + "/" + key.kind + " hits=" +
-                 std::to_string(hits));
+                 kFieldSetNames[state.range(2)] + "/" + key.kind + " hits=" + std::to_string(hits));
   state.counters["bytes/contact"] = list.bytes_per_contact;
 }
 

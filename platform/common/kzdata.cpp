@@ -157,6 +157,21 @@ struct Incoming {
   IID iid{};
 };
 
+// A number on its way into a slot, in the payload member of its type.
+template <class T>
+Incoming Number(BYTE code, T value) {
+  Incoming in;
+  in.type = code;
+  if constexpr (std::is_same_v<T, double>) {
+    in.v.d = value;
+  } else if constexpr (std::is_same_v<T, std::uint64_t>) {
+    in.v.u = value;
+  } else {
+    in.v.i = value;
+  }
+  return in;
+}
+
 void CountParent(IUnknown* object, int delta);
 bool IsOurContainer(IUnknown* object);
 
@@ -450,6 +465,20 @@ class Buffer : public platform::RefCounted<IKZBuffer> {
   std::vector<BYTE> bytes_;
 };
 
+// The number types of the bags: the name in the methods' names, the C++
+// type, the type code and the member of the payload that holds the value.
+#define KZ_NUMBER_TYPES(X)                    \
+  X(Bool, int, KZ_TYPE_BOOL, i)               \
+  X(UInt8, std::uint8_t, KZ_TYPE_UINT8, i)    \
+  X(Int8, std::int8_t, KZ_TYPE_INT8, i)       \
+  X(UInt16, std::uint16_t, KZ_TYPE_UINT16, i) \
+  X(Int16, std::int16_t, KZ_TYPE_INT16, i)    \
+  X(DWord, DWORD, KZ_TYPE_DWORD, i)           \
+  X(Int32, std::int32_t, KZ_TYPE_INT32, i)    \
+  X(UInt64, std::uint64_t, KZ_TYPE_UINT64, u) \
+  X(Int64, std::int64_t, KZ_TYPE_INT64, i)    \
+  X(Double, double, KZ_TYPE_DOUBLE, d)
+
 // ---------------------------------------------------------------------------
 // What records and arrays share: the store, the count of records and arrays
 // of ours that hold this one (when none does, storing an object in this one
@@ -517,19 +546,12 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
   }
 
   // Getters ---------------------------------------------------------------
-#define KZ_GET_NUMBER(Method, T, Code, Member)                                                    \
-  HRESULT Method(const wchar_t* name, T* value) override { return GetNumber(name, value, Code); } \
-  HRESULT Method(const char* name, T* value) override { return GetNumber(name, value, Code); }
-  KZ_GET_NUMBER(GetBool, int, KZ_TYPE_BOOL, i)
-  KZ_GET_NUMBER(GetUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
-  KZ_GET_NUMBER(GetInt8, std::int8_t, KZ_TYPE_INT8, i)
-  KZ_GET_NUMBER(GetUInt16, std::uint16_t, KZ_TYPE_UINT16, i)
-  KZ_GET_NUMBER(GetInt16, std::int16_t, KZ_TYPE_INT16, i)
-  KZ_GET_NUMBER(GetDWord, DWORD, KZ_TYPE_DWORD, i)
-  KZ_GET_NUMBER(GetInt32, std::int32_t, KZ_TYPE_INT32, i)
-  KZ_GET_NUMBER(GetUInt64, std::uint64_t, KZ_TYPE_UINT64, u)
-  KZ_GET_NUMBER(GetInt64, std::int64_t, KZ_TYPE_INT64, i)
-  KZ_GET_NUMBER(GetDouble, double, KZ_TYPE_DOUBLE, d)
+#define KZ_GET_NUMBER(Name, T, Code, Member)                  \
+  HRESULT Get##Name(const wchar_t* name, T* value) override { \
+    return GetNumber(name, value, Code);                      \
+  }                                                           \
+  HRESULT Get##Name(const char* name, T* value) override { return GetNumber(name, value, Code); }
+  KZ_NUMBER_TYPES(KZ_GET_NUMBER)
 #undef KZ_GET_NUMBER
 
   HRESULT GetStr(const wchar_t* name, BSTR* value) override { return GetStrT(name, value); }
@@ -596,29 +618,14 @@ class Data final : public platform::RefCounted<IKZData>, public Container {
     return GetObj<IKZArray>(name, value, KZ_TYPE_KZARRAY);
   }
 
-#define KZ_SET_NUMBER(Method, T, Code, Member)            \
-  HRESULT Method(const wchar_t* name, T value) override { \
-    Incoming in;                                          \
-    in.type = Code;                                       \
-    in.v.Member = value;                                  \
-    return SetValue(name, in);                            \
-  }                                                       \
-  HRESULT Method(const char* name, T value) override {    \
-    Incoming in;                                          \
-    in.type = Code;                                       \
-    in.v.Member = value;                                  \
-    return SetValue(name, in);                            \
+#define KZ_SET_NUMBER(Name, T, Code, Member)                 \
+  HRESULT Set##Name(const wchar_t* name, T value) override { \
+    return SetValue(name, Number(Code, value));              \
+  }                                                          \
+  HRESULT Set##Name(const char* name, T value) override {    \
+    return SetValue(name, Number(Code, value));              \
   }
-  KZ_SET_NUMBER(SetBool, int, KZ_TYPE_BOOL, i)
-  KZ_SET_NUMBER(SetUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
-  KZ_SET_NUMBER(SetInt8, std::int8_t, KZ_TYPE_INT8, i)
-  KZ_SET_NUMBER(SetUInt16, std::uint16_t, KZ_TYPE_UINT16, i)
-  KZ_SET_NUMBER(SetInt16, std::int16_t, KZ_TYPE_INT16, i)
-  KZ_SET_NUMBER(SetDWord, DWORD, KZ_TYPE_DWORD, i)
-  KZ_SET_NUMBER(SetInt32, std::int32_t, KZ_TYPE_INT32, i)
-  KZ_SET_NUMBER(SetUInt64, std::uint64_t, KZ_TYPE_UINT64, u)
-  KZ_SET_NUMBER(SetInt64, std::int64_t, KZ_TYPE_INT64, i)
-  KZ_SET_NUMBER(SetDouble, double, KZ_TYPE_DOUBLE, d)
+  KZ_NUMBER_TYPES(KZ_SET_NUMBER)
 #undef KZ_SET_NUMBER
 
   HRESULT SetStr(const wchar_t* name, const wchar_t* value) override {
@@ -879,25 +886,16 @@ class Array final : public platform::RefCounted<IKZArray>, public Container {
 
   explicit Array(std::uint32_t room) : Container(RegionAfter(this), room) {}
 
-#define KZ_GET_AT(Method, T, Code, Member)         \
-  HRESULT Method(DWORD index, T* value) override { \
-    if (value == nullptr) return E_POINTER;        \
-    const Slot* s = nullptr;                       \
-    HRESULT hr = At(index, Code, &s);              \
-    if (FAILED(hr)) return hr;                     \
-    *value = static_cast<T>(s->v.Member);          \
-    return S_OK;                                   \
+#define KZ_GET_AT(Name, T, Code, Member)              \
+  HRESULT Get##Name(DWORD index, T* value) override { \
+    if (value == nullptr) return E_POINTER;           \
+    const Slot* s = nullptr;                          \
+    HRESULT hr = At(index, Code, &s);                 \
+    if (FAILED(hr)) return hr;                        \
+    *value = static_cast<T>(s->v.Member);             \
+    return S_OK;                                      \
   }
-  KZ_GET_AT(GetBool, int, KZ_TYPE_BOOL, i)
-  KZ_GET_AT(GetUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
-  KZ_GET_AT(GetInt8, std::int8_t, KZ_TYPE_INT8, i)
-  KZ_GET_AT(GetUInt16, std::uint16_t, KZ_TYPE_UINT16, i)
-  KZ_GET_AT(GetInt16, std::int16_t, KZ_TYPE_INT16, i)
-  KZ_GET_AT(GetDWord, DWORD, KZ_TYPE_DWORD, i)
-  KZ_GET_AT(GetInt32, std::int32_t, KZ_TYPE_INT32, i)
-  KZ_GET_AT(GetInt64, std::int64_t, KZ_TYPE_INT64, i)
-  KZ_GET_AT(GetDouble, double, KZ_TYPE_DOUBLE, d)
-  KZ_GET_AT(GetUInt64, std::uint64_t, KZ_TYPE_UINT64, u)
+  KZ_NUMBER_TYPES(KZ_GET_AT)
 #undef KZ_GET_AT
 
   HRESULT GetStr(DWORD index, BSTR* value) override {
@@ -932,23 +930,9 @@ class Array final : public platform::RefCounted<IKZArray>, public Container {
   }
   HRESULT IsEqual(IKZArrayRead* other) override;
 
-#define KZ_ADD(Method, T, Code, Member) \
-  HRESULT Method(T value) override {    \
-    Incoming in;                        \
-    in.type = Code;                     \
-    in.v.Member = value;                \
-    return Push(in);                    \
-  }
-  KZ_ADD(AddBool, int, KZ_TYPE_BOOL, i)
-  KZ_ADD(AddUInt8, std::uint8_t, KZ_TYPE_UINT8, i)
-  KZ_ADD(AddInt8, std::int8_t, KZ_TYPE_INT8, i)
-  KZ_ADD(AddUInt16, std::uint16_t, KZ_TYPE_UINT16, i)
-  KZ_ADD(AddInt16, std::int16_t, KZ_TYPE_INT16, i)
-  KZ_ADD(AddDWord, DWORD, KZ_TYPE_DWORD, i)
-  KZ_ADD(AddInt32, std::int32_t, KZ_TYPE_INT32, i)
-  KZ_ADD(AddInt64, std::int64_t, KZ_TYPE_INT64, i)
-  KZ_ADD(AddDouble, double, KZ_TYPE_DOUBLE, d)
-  KZ_ADD(AddUInt64, std::uint64_t, KZ_TYPE_UINT64, u)
+#define KZ_ADD(Name, T, Code, Member) \
+  HRESULT Add##Name(T value) override { return Push(Number(Code, value)); }
+  KZ_NUMBER_TYPES(KZ_ADD)
 #undef KZ_ADD
 
   HRESULT AddStr(const wchar_t* value) override {

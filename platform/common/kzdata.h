@@ -30,15 +30,20 @@
 //   each field a slot of 24 bytes (type, value, where its name lives), and
 //   the bytes of names, of texts up to 15 wide characters and of interface
 //   ids. A longer text is kept in one immutable block that copies share, so
-//   copying a record allocates nothing for its texts. A record that outgrows
-//   its region moves it to the heap, and the next records that its thread
-//   makes start with a region of that size (up to 1 KB), so that records
-//   made alike by a loader take one allocation each. An array keeps its
-//   elements the same way, contiguous.
+//   copying a record allocates nothing for its texts. A copy (CopyTo into an
+//   empty record, a nested record copied) is made with a region of its exact
+//   size. A record that outgrows its region moves the region to the heap;
+//   when such a record is then stored in an array or record, the next records
+//   that its thread makes start with room enough for it (up to 1 KB), so
+//   that records made alike by a loader take one allocation each (and less
+//   room again after records that used under half of theirs). An array keeps
+//   its elements the same way, contiguous.
 // - Trees of any depth are copied, compared and released without recursion
 //   inside the platform's bags; a foreign record or array inside one is
-//   reached through its own interface. Storing a record or array in one that
-//   nothing holds costs no walk; otherwise the object stored is walked once.
+//   reached through its own interface (a cycle through a foreign bag is not
+//   seen). Storing a record or array in one that no record or array holds
+//   costs no walk, so trees built from the leaves up or from the root down
+//   are built in linear time; otherwise the object stored is walked once.
 // - IsEqual is deep: two records are equal when they have the same names
 //   (in any order), each with the same type and an equal value; arrays when
 //   they have the same count and equal elements position by position.
