@@ -100,7 +100,11 @@ std::vector<Contact> MakeContacts(int count) {
   return out;
 }
 
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
+// The heap in use, large blocks the allocator maps on their own included.
+std::size_t HeapInUse() {
+  const struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
 
 CKZComPtr<IKZArray> MakeFresh(const std::vector<Contact>& contacts) {
   CKZComPtr<IKZArray> items;
