@@ -1060,11 +1060,12 @@ bool Container::WouldCycle(IUnknown* object) const {
   if (root == target) return true;
   // Nothing holds this container, so nothing inside `object` does.
   if (parents_.load(std::memory_order_relaxed) == 0) return false;
-  std::vector<const Store*> pending{root};
-  std::unordered_set<const Store*> seen{root};
-  while (!pending.empty()) {
-    const Store* store = pending.back();
-    pending.pop_back();
+  // Records and arrays shared by several parents are looked into once. Most
+  // objects stored hold no record or array: they cost no allocation.
+  std::vector<const Store*> pending;
+  std::unordered_set<const Store*> seen;
+  const Store* store = root;
+  while (true) {
     for (std::uint32_t i = 0; i < store->count(); ++i) {
       const Slot& s = (*store)[i];
       if ((s.flags & kOurObject) == 0) continue;
@@ -1072,8 +1073,10 @@ bool Container::WouldCycle(IUnknown* object) const {
       if (inner == target) return true;
       if (seen.insert(inner).second) pending.push_back(inner);
     }
+    if (pending.empty()) return false;
+    store = pending.back();
+    pending.pop_back();
   }
-  return false;
 }
 
 bool BuffersEqual(IKZBuffer* a, IKZBuffer* b) {
