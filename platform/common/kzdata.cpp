@@ -184,7 +184,7 @@ bool IsOurContainer(IUnknown* object);
 class Store {
  public:
   // The longest text kept inside the region.
-  static constexpr std::size_t kInlineChars = 15;
+  static constexpr std::size_t kInlineChars = 31;
 
   Store(std::byte* region, std::uint32_t capacity) : base_(region), capacity_(capacity) {}
   Store(const Store&) = delete;

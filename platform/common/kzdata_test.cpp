@@ -558,7 +558,7 @@ TEST_F(BagTest, FieldsSurviveGrowthReplacementAndRemoval) {
            std::to_string(i);
   };
   auto text_of = [](int i, int round) {
-    return std::wstring(static_cast<std::size_t>((i * 7 + round) % 40), L'a' + (i % 26));
+    return std::wstring(static_cast<std::size_t>((i * 7 + round) % 48), L'a' + (i % 26));
   };
   for (int round = 0; round < 3; ++round) {
     for (int i = 0; i < 60; ++i) {
@@ -705,7 +705,8 @@ TEST_F(BagTest, MillionLevelTrees) {
 }
 
 TEST_F(BagTest, CloneKeepsRoomAndCopiesDeeply) {
-  auto source = Bag(R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.long.address@example.cn",
+  auto source =
+      Bag(R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.rather.long.address@mail.example.cn",
                          "sub":{"arr":[1,"two"]}})");
   CKZComPtr<IKZData> clone;
   ASSERT_EQ(platform::CloneKZData(source, 4, 128, &clone), S_OK);
@@ -718,7 +719,7 @@ TEST_F(BagTest, CloneKeepsRoomAndCopiesDeeply) {
   clone->SetStr("strMatchedContent", L"曾丽华");
   EXPECT_EQ(
       platform::KZDataToJson(clone),
-      R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.long.address@example.cn",)"
+      R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.rather.long.address@mail.example.cn",)"
       R"("sub":{"arr":[1,"two"],"added":1},"nHitPos":{"@i32":0},"strMatchedContent":"曾丽华"})");
 
   // A long text of the record the clone was made from is shared, not copied;
@@ -726,7 +727,7 @@ TEST_F(BagTest, CloneKeepsRoomAndCopiesDeeply) {
   platform::FieldKey email("strEmail");
   std::wstring_view original;
   ASSERT_EQ(platform::PeekStr(source, email, &original), S_OK);
-  auto stranger = Bag(R"({"strEmail":"a.long.address@example.cn"})");
+  auto stranger = Bag(R"({"strEmail":"a.rather.long.address@mail.example.cn"})");
   std::wstring_view foreign_text;
   ASSERT_EQ(platform::PeekStr(stranger, email, &foreign_text), S_OK);
   struct Share {
