@@ -28,8 +28,8 @@
 //   fields share the object (one more reference).
 // - A record keeps its fields in one region inside its own allocation: for
 //   each field a slot of 24 bytes (type, value, where its name lives), and
-//   the bytes of names, of texts up to 31 wide characters (an e-mail address) and of interface
-//   ids. A longer text is kept in one immutable block that copies share, so
+//   the bytes of names, of texts up to 31 wide characters (an e-mail
+//   address) and of interface ids. A longer text is kept in one immutable block that copies share, so
 //   copying a record allocates nothing for its texts. A copy (CopyTo into an
 //   empty record, a nested record copied) is made with a region of its exact
 //   size. A record that outgrows its region moves the region to the heap;
