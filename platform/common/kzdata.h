@@ -27,15 +27,15 @@
 //   duplicated, so the copy shares nothing writable with its source; interface
 //   fields share the object (one more reference).
 // - A record keeps its fields in one region inside its own allocation: for
-//   each field a slot of 24 bytes (type, value, where its name lives), and
-//   the bytes of names, of texts up to 31 wide characters (an e-mail
-//   address) and of interface ids. A longer text is kept in one immutable block that copies share, so
-//   copying a record allocates nothing for its texts. A copy (CopyTo into an
-//   empty record, a nested record copied) is made with a region of its exact
-//   size. A record that outgrows its region moves the region to the heap;
-//   when such a record is then stored in an array or record, the next records
-//   that its thread makes start with room enough for it (up to 1 KB), so
-//   that records made alike by a loader take one allocation each (and less
+//   each field a slot of 24 bytes (type, value, where its name lives), and the
+//   bytes of names, of texts up to 31 wide characters (an e-mail address) and
+//   of interface ids. A longer text is kept in one immutable block that copies
+//   share, so copying a record allocates nothing for its texts. A copy (CopyTo
+//   into an empty record, a nested record copied) is made with a region of its
+//   exact size. A record that outgrows its region moves the region to the
+//   heap; when such a record is then stored in an array or record, the next
+//   records that its thread makes start with room enough for it (up to 1 KB),
+//   so that records made alike by a loader take one allocation each (and less
 //   room again after records that used under half of theirs). An array keeps
 //   its elements the same way, contiguous.
 // - Trees of any depth are copied, compared and released without recursion
