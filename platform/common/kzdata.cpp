@@ -227,8 +227,8 @@ class Store {
   // Makes room for `slots` more slots and `bytes` more bytes. Slots and
   // positions found before stay valid; addresses do not.
   void Reserve(std::size_t slots, std::size_t bytes) {
-    const std::size_t need = used() + slots * sizeof(Slot) + bytes;
-    if (need > capacity_) Grow(need);
+    const std::size_t extra = slots * sizeof(Slot) + bytes;
+    if (used() + extra > capacity_) Grow(extra);
   }
 
   // Appends a slot named `name` (room reserved), holding nothing.
@@ -341,12 +341,35 @@ class Store {
     return bytes_;
   }
 
-  // Moves the store to a larger region on the heap, leaving out the bytes
-  // that no field uses any more.
-  void Grow(std::size_t need) {
-    std::size_t capacity = std::max(need + need / 2, std::size_t{capacity_} * 2);
-    capacity = (capacity + count_ * 4 + 64 + 7) & ~std::size_t{7};
-    if (capacity > 0xFFFFFFF0u) throw std::bad_alloc();
+  // The bytes the slots and what they use take, with room for alignment:
+  // what is left when the bytes no field uses any more are left out.
+  std::size_t LiveSize() const {
+    std::size_t size = count_ * (sizeof(Slot) + 3);
+    for (std::uint32_t i = 0; i < count_; ++i) {
+      const Slot& s = slots()[i];
+      size += s.name_size;
+      if (s.type == KZ_TYPE_STR && (s.flags & kSharedText) == 0) {
+        size += (s.aux + 1) * sizeof(wchar_t);
+      } else if (s.type == KZ_TYPE_INTERFACE) {
+        size += sizeof(IID);
+      }
+    }
+    return size;
+  }
+
+  // Makes room for `extra` more bytes: the bytes no field uses any more are
+  // left out, in the same region when that frees enough (so that a field set
+  // again and again does not make the region grow), else in a larger region
+  // on the heap.
+  void Grow(std::size_t extra) {
+    const std::size_t need = LiveSize() + extra;
+    const bool in_place = need <= capacity_ - capacity_ / 4;
+    std::size_t capacity = capacity_;
+    if (!in_place) {
+      capacity = std::max(need + need / 2, std::size_t{capacity_} * 2);
+      capacity = (capacity + 64 + 7) & ~std::size_t{7};
+      if (capacity > 0xFFFFFFF0u) throw std::bad_alloc();
+    }
     auto* region = static_cast<std::byte*>(::operator new(capacity));
     Store fresh(region, static_cast<std::uint32_t>(capacity));
     for (std::uint32_t i = 0; i < count_; ++i) {
@@ -360,11 +383,18 @@ class Store {
         t.aux = fresh.Put(End() - s.aux, sizeof(IID), 4);
       }
     }
-    if (heap_) ::operator delete(base_);
-    base_ = fresh.base_;
-    capacity_ = fresh.capacity_;
+    if (in_place) {
+      // Positions count from the end, and the capacity is the same.
+      std::memcpy(base_, region, count_ * sizeof(Slot));
+      std::memcpy(End() - fresh.bytes_, fresh.End() - fresh.bytes_, fresh.bytes_);
+      ::operator delete(region);
+    } else {
+      if (heap_) ::operator delete(base_);
+      base_ = fresh.base_;
+      capacity_ = fresh.capacity_;
+      heap_ = true;
+    }
     bytes_ = fresh.bytes_;
-    heap_ = true;
     // The slots moved with their payloads: the fresh store owns nothing.
     fresh.count_ = 0;
     fresh.heap_ = false;
