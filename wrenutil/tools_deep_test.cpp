@@ -15,7 +15,7 @@ using wrenutil::testing::BagChain;
 
 constexpr int kDeep = 1'000'000;
 
-TEST_F(ToolsDeepTest, DISABLED_ComparisonsOfDeepRecords) {
+TEST_F(ToolsDeepTest, ComparisonsOfDeepRecords) {
   BagChain first = BagChain::Make(kDeep);
   BagChain second = BagChain::Make(kDeep);
   EXPECT_EQ(Util::Tools::CompareKZData(first.at(0), second.at(0)), 1);
@@ -25,7 +25,7 @@ TEST_F(ToolsDeepTest, DISABLED_ComparisonsOfDeepRecords) {
   EXPECT_EQ(Util::Tools::CompareKZDataFieldValueKZData(first.at(0), second.at(0), "d", "d"), 0);
 }
 
-TEST_F(ToolsDeepTest, DISABLED_PrefixConversionsOfDeepRecords) {
+TEST_F(ToolsDeepTest, PrefixConversionsOfDeepRecords) {
   BagChain source = BagChain::Make(kDeep);
   for (auto convert : {&Util::Tools::ConvertBufferToCStringInKZDataWithBytesPrefix,
                        &Util::Tools::ConvertCStringToBufferInKZDataWithStrPrefix}) {

@@ -453,17 +453,41 @@ json ToJson(IKZArrayRead* a, int depth) {
   return o;
 }
 
+// Whether the brackets of `text` nest deeper than `limit`, in one pass
+// (brackets inside strings do not count). The parser's own callback would do
+// it too, but it makes every closed object scan its parent: quadratic in the
+// length of an array of records.
+bool NestsDeeperThan(std::string_view text, int limit) {
+  int depth = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
 template <class T, class Make>
 HRESULT Parse(std::string_view text, T** out, std::string* error, Make make) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   try {
-    // Nesting is refused while parsing, before a deep document is built. A
-    // typed record or array ({"@data": {...}}) takes two levels of the text.
-    json j = json::parse(text.begin(), text.end(), [](int depth, json::parse_event_t, json&) {
-      if (depth > 2 * kMaxDepth + 2) throw Fault{"nesting too deep"};
-      return true;
-    });
+    // Nesting is refused before a deep document is built. A typed record or
+    // array ({"@data": {...}}) takes two levels of the text.
+    if (NestsDeeperThan(text, 2 * kMaxDepth + 2)) throw Fault{"nesting too deep"};
+    json j = json::parse(text.begin(), text.end());
     CKZComPtr<T> result = make(j);
     *out = result.Detach();
     return S_OK;
