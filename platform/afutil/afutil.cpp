@@ -8,6 +8,7 @@
 
 #include "platform/common/kzptr.h"
 #include "platform/common/refcounted.h"
+#include "platform/gf/gf_element.h"
 #include "platform/kernelutil/calljournal.h"
 
 namespace {
@@ -87,8 +88,19 @@ int Show(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned sty
 }  // namespace Util::MsgBox
 
 namespace Util::Misc {
-int MessageBoxW(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned style) {
-  platform::NoteCall(Box(L"MessageBoxW", message, caption, style));
+int MessageBoxW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption, unsigned style) {
+  std::wstring note = Box(L"MessageBoxW", message, caption, style);
+  if (parent != nullptr) {
+    CKZComPtr<IGFElement> element;
+    platform::GFElementState state;
+    if (SUCCEEDED(parent->QueryInterface(IGFElement::kIid, reinterpret_cast<void**>(&element))) &&
+        SUCCEEDED(platform::GetGFElementState(element, &state))) {
+      note += L" over \"" + state.name + L"\"";
+    } else {
+      note += L" over a frame";
+    }
+  }
+  platform::NoteCall(note);
   return 1;
 }
 }  // namespace Util::Misc

@@ -6,7 +6,8 @@
 // journal (platform/kernelutil/calljournal.h):
 //   OpenChatSession(<uin>, <type>)            (+ ", data" with a bag)
 //   MsgBox.Show("<message>", "<caption>", 0x<style>)
-//   MessageBoxW("<message>", "<caption>", 0x<style>)
+//   MessageBoxW("<message>", "<caption>", 0x<style>)   (+ ' over "<frame name>"'
+//                                                      with a parent)
 //   SetC2CAvoidanceFlag(<uin>, <type>)
 //   ChatFrameEvent(<uin>, <type>, <event>)    (an event sent to a chat frame)
 // Hosts and tests set the avoidance state with the platform functions below.
