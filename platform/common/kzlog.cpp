@@ -1,6 +1,7 @@
 #include "platform/common/kzlog.h"
 
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,7 +9,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <time.h>
 #include <utility>
 #include <vector>
 
@@ -49,8 +49,8 @@ std::wstring OrEmpty(const wchar_t* s) { return s ? s : L""; }
 
 }  // namespace
 
-void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module,
-                     const wchar_t* format, va_list args) {
+void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module, const wchar_t* format,
+                     va_list args) {
   if (record == nullptr || format == nullptr) return;
   // Logging never changes the caller's last error.
   const int saved_errno = errno;
@@ -113,7 +113,21 @@ std::string FormatLogEntry(const LogEntry& e) {
 
 std::uint32_t GetCurrentThreadId() { return static_cast<std::uint32_t>(::syscall(SYS_gettid)); }
 
+namespace {
+std::mutex g_tick_mutex;
+std::function<std::uint32_t()> g_tick_source;
+}  // namespace
+
+void SetTickCountSource(std::function<std::uint32_t()> source) {
+  std::lock_guard lock(g_tick_mutex);
+  g_tick_source = std::move(source);
+}
+
 std::uint32_t GetTickCount() {
+  {
+    std::lock_guard lock(g_tick_mutex);
+    if (g_tick_source) return g_tick_source();
+  }
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +

@@ -38,8 +38,7 @@ struct KZLogRecord {
 // Formats `format` (client convention: "%s" takes a wide string) with `args`
 // and hands the entry to every sink. Null record or format: nothing happens.
 // A null module is logged as the empty text.
-KZ_PLATFORM_API void KZLog_DoKZLogVW(const KZLogRecord* record,
-                                     const wchar_t* module,
+KZ_PLATFORM_API void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module,
                                      const wchar_t* format, va_list args);
 
 namespace platform {
@@ -70,7 +69,13 @@ KZ_PLATFORM_API std::string FormatLogEntry(const LogEntry& entry);
 
 // Time sources of the log and of the library's log suffix.
 KZ_PLATFORM_API std::uint32_t GetCurrentThreadId();
+// Milliseconds since the system started (CLOCK_MONOTONIC) as an unsigned
+// 32-bit count, which wraps after about 49.7 days; or what the source set
+// with SetTickCountSource answers.
 KZ_PLATFORM_API std::uint32_t GetTickCount();
+// Replaces the tick count's source, so that a test can stand just before a
+// wrap; an empty function restores the system's.
+KZ_PLATFORM_API void SetTickCountSource(std::function<std::uint32_t()> source);
 KZ_PLATFORM_API std::int64_t QueryPerformanceCounter();
 
 }  // namespace platform
