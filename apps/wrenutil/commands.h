@@ -26,7 +26,11 @@
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
-  X(Click)
+  X(Click)                       \
+  X(Chat)                        \
+  X(Contact)                     \
+  X(Config)                      \
+  X(Report)
 
 namespace wrenutil_app {
 
