@@ -13,7 +13,7 @@
 #define WRENUTIL_WRENUTIL_UTILWRENCONFIGCENTER_H_
 
 #include "platform/common/kzstring.h"
-using HWND = void*;  // placeholder until the shell stand-in
+#include "platform/shell/shell.h"
 #include "wrenutil/export.h"
 
 namespace Util::WRENConfigCenter {
@@ -28,19 +28,32 @@ WRENUTIL_API int IsSendByCCProtoWithCSC();
 // "WRENConfigCenter") "Util::WRENConfigCenter::IsSendByCCProtoWithSvr 该主号配置
 // SendByCCProto : 1" (or ": 0" for a zero value).
 WRENUTIL_API int IsSendByCCProtoWithSvr();
-// Shows an open-file dialog over `owner` with `filter` as its filter text
-// and `title` as its title (flags 0x88002E); the chosen file's full name, or
+// Shows an open-file dialog (CKZFileDialog, flags 0x88002E) over `owner`
+// with `file_name` as the file name to start with and `filter` as its
+// file-type filter ("Text files|*.txt||"); the chosen file's full name, or
 // the empty text when cancelled. A null owner shows nothing and gives the
 // empty text. Null texts count as empty.
-WRENUTIL_API CKZStringW GetSelectFileFullName(HWND owner, const wchar_t* filter,
-                                              const wchar_t* title);
+WRENUTIL_API CKZStringW GetSelectFileFullName(HWND owner, const wchar_t* file_name,
+                                              const wchar_t* filter);
 // Shows a folder picker over `owner` (file-system folders only, new dialog
-// style: flags 0x41) with `initial` (leading spaces trimmed) preselected;
-// the chosen folder's path, or the empty text when cancelled. A null
-// `initial` asserts ("FALSE", "wrenutil\utilwrenconfigcenter", 17) when the
-// picker opens, and nothing is preselected.
+// style: flags 0x41). When it opens, `initial` (leading spaces trimmed) is
+// preselected and the picker made topmost; each selection is shown as its
+// status text. The chosen folder's path, or the empty text when cancelled or
+// when the shell has no allocator (nothing is shown then). A null `initial`
+// asserts ("FALSE", "wrenutil\utilwrenconfigcenter", 17) when the picker
+// opens, and nothing is preselected. COM is initialised on the calling
+// thread for the time of the call.
 WRENUTIL_API CKZStringW GetSelectPath(HWND owner, const wchar_t* initial);
 
 }  // namespace Util::WRENConfigCenter
+
+namespace wrenutil::internal {
+// The folder picker's browse callback: BFFM_INITIALIZED preselects the folder
+// named by `data` and makes the picker topmost; BFFM_SELCHANGED shows the
+// selected folder as the status text. Returns 0.
+WRENUTIL_API int GetSelectPathCallback(HWND window, UINT message, LPARAM param, LPARAM data);
+}  // namespace wrenutil::internal
+
+namespace Util::WRENConfigCenter {}  // namespace Util::WRENConfigCenter
 
 #endif  // WRENUTIL_WRENUTIL_UTILWRENCONFIGCENTER_H_

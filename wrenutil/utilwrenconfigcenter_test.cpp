@@ -5,6 +5,7 @@
 #include <string>
 
 #include "af/include/commonserverconfigdef.h"
+#include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
 #include "platform/kernelutil/serverconfig.h"
 #include "platform/testing/platform_test.h"
@@ -129,6 +130,105 @@ TEST_F(ConfigCenterTest, MainAccountSettingIsReturnedAsItIsAndLoggedAsAFlag) {
   ClearLogs();
   EXPECT_EQ(Util::WRENConfigCenter::IsSendByCCProtoWithSvr(), 0);
   EXPECT_EQ(logs().size(), 1u) << "logs without the service too";
+}
+
+}  // namespace
+
+namespace {
+
+class PickerTest : public platform::testing::PlatformTest {
+ protected:
+  void TearDown() override {
+    platform::SetShellAllocatorAvailable(true);
+    EXPECT_EQ(platform::ComInitCount(), 0) << "COM is uninitialised again";
+    EXPECT_EQ(platform::LiveItemIdLists(), 0) << "item lists are freed";
+    PlatformTest::TearDown();
+  }
+  HWND owner_ = reinterpret_cast<HWND>(static_cast<std::intptr_t>(0x1234));
+};
+
+TEST_F(PickerTest, FileDialogShowsOnlyWithAnOwner) {
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectFileFullName(nullptr, L"a.txt", L"Text|*.txt||"), L"");
+  EXPECT_TRUE(dialogs().Transcript().empty()) << "nothing shown without an owner";
+
+  dialogs().QueueAnswer(platform::DialogAnswer::Confirm(L"/home/u/a.txt"));
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectFileFullName(owner_, L"a.txt", L"Text|*.txt||"),
+            L"/home/u/a.txt");
+  dialogs().QueueAnswer(platform::DialogAnswer::Cancel());
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectFileFullName(owner_, nullptr, nullptr), L"");
+  ASSERT_EQ(dialogs().requests().size(), 2u);
+  const platform::DialogRequest r = dialogs().requests()[0];
+  EXPECT_EQ(r.kind, platform::DialogKind::kFileDialog);
+  EXPECT_EQ(r.owner, owner_);
+  EXPECT_EQ(r.open, 1);
+  EXPECT_EQ(r.style, 0x88002Eu);
+  EXPECT_EQ(r.text, L"a.txt");
+  EXPECT_EQ(r.filter, L"Text|*.txt||");
+  EXPECT_EQ(r.default_ext, L"");
+}
+
+TEST_F(PickerTest, FolderPickerPreselectsTheTrimmedFolder) {
+  const struct {
+    const wchar_t* initial;
+    const wchar_t* selected;
+  } kCases[] = {
+      {L"  /home/u/文档", L"/home/u/文档"},
+      {L"/tmp", L"/tmp"},
+      {L"   ", L""},
+      {L"\t/x", L"\t/x"},  // only spaces are trimmed
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(testing::Message() << '"' << Util::Convert::Utf8FromWS(c.initial, -1).str());
+    dialogs().QueueAnswer(platform::DialogAnswer::Confirm(L"/home/u/chosen"));
+    EXPECT_EQ(Util::WRENConfigCenter::GetSelectPath(owner_, c.initial), L"/home/u/chosen");
+    const platform::DialogRequest r = dialogs().requests().back();
+    EXPECT_EQ(r.kind, platform::DialogKind::kFolderPicker);
+    EXPECT_EQ(r.owner, owner_);
+    EXPECT_EQ(r.style, 0x41u);
+    EXPECT_EQ(r.folder, c.selected);
+    // The preselection is a selection change: its path becomes the status.
+    EXPECT_EQ(r.text, c.selected);
+    platform::FolderPickerState picker = platform::LastFolderPicker();
+    EXPECT_TRUE(picker.topmost);
+    EXPECT_EQ(picker.placement_flags, 3u);
+  }
+  EXPECT_TRUE(asserts().empty());
+}
+
+TEST_F(PickerTest, FolderPickerWithoutInitialFolderAssertsAndStillShows) {
+  dialogs().QueueAnswer(platform::DialogAnswer::Cancel());
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectPath(nullptr, nullptr), L"");
+  ASSERT_EQ(asserts().size(), 1u);
+  EXPECT_EQ(asserts()[0].expression, L"FALSE");
+  EXPECT_EQ(asserts()[0].file, L"wrenutil\\utilwrenconfigcenter");
+  EXPECT_EQ(asserts()[0].line, 17);
+  ASSERT_EQ(dialogs().requests().size(), 1u);
+  EXPECT_EQ(dialogs().requests()[0].folder, L"");
+  EXPECT_FALSE(platform::LastFolderPicker().topmost);
+  EXPECT_EQ(platform::LastFolderPicker().callbacks, 1) << "no selection, no change";
+}
+
+TEST_F(PickerTest, FolderPickerFailuresGiveTheEmptyText) {
+  platform::SetShellAllocatorAvailable(false);
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectPath(owner_, L"/tmp"), L"");
+  EXPECT_TRUE(dialogs().requests().empty()) << "nothing shown without the allocator";
+  platform::SetShellAllocatorAvailable(true);
+
+  dialogs().QueueAnswer(platform::DialogAnswer::Confirm(L"/" + std::wstring(MAX_PATH, L'x')));
+  EXPECT_EQ(Util::WRENConfigCenter::GetSelectPath(owner_, L"/tmp"), L"")
+      << "a path longer than the buffer";
+}
+
+TEST_F(PickerTest, CallbackIgnoresOtherWindowsAndMessages) {
+  LPARAM folder = reinterpret_cast<LPARAM>(L"/tmp");
+  EXPECT_EQ(wrenutil::internal::GetSelectPathCallback(owner_, BFFM_INITIALIZED, 0, folder), 0);
+  EXPECT_EQ(wrenutil::internal::GetSelectPathCallback(owner_, BFFM_SELCHANGED, 0, folder), 0);
+  EXPECT_EQ(wrenutil::internal::GetSelectPathCallback(nullptr, 99, 0, 0), 0);
+  EXPECT_EQ(SendMessageW(owner_, BFFM_SETSTATUSTEXTW, 0, folder), 0);
+  EXPECT_EQ(SHGetPathFromIDListW(nullptr, nullptr), 0);
+  EXPECT_EQ(SHGetMalloc(nullptr), E_POINTER);
+  EXPECT_EQ(SHBrowseForFolderW(nullptr), nullptr);
+  EXPECT_TRUE(asserts().empty());
 }
 
 }  // namespace

@@ -55,15 +55,21 @@ TEST_F(WRENContactTest, OnlyTwentyIsOfflineForTheSelfCheck) {
     int self_check;
     int is_online;
   } kCases[] = {{20, 0, 0}, {0, 1, 0}, {250, 1, 0}, {10, 1, 1}, {30, 1, 1}, {65535, 1, 1}};
+  std::size_t seen = 0;
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.status);
     platform::SetContactStatus(kSelfUin, c.status);
     EXPECT_EQ(Util::WRENContact::CheckSelfOnlineStatus(), c.self_check);
     EXPECT_EQ(Util::WRENContact::IsOnline(kSelfUin), c.is_online);
+    Notes transcript = dialogs().Transcript();
+    Notes shown(transcript.begin() + static_cast<std::ptrdiff_t>(seen), transcript.end());
     Notes expected;
-    if (c.self_check == 0)
-      expected = {L"MessageBoxW(\"请先连接\", \"离线\", 0x30) over \"MainFrame\""};
-    EXPECT_EQ(platform::TakeCallJournal(), expected);
+    if (c.self_check == 0) {
+      expected = {L"MessageBox(owner, \"请先连接\", \"离线\", 0x30) -> 1"};
+      EXPECT_EQ(dialogs().requests().back().owner, frame.Get());
+    }
+    EXPECT_EQ(shown, expected);
+    seen = transcript.size();
   }
   EXPECT_EQ(Util::WRENContact::IsOnline(99), 0) << "a contact nobody set reads as 0";
 }
