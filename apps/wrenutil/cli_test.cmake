@@ -7,6 +7,29 @@
 # output followed by the standard error. The run fails on a different exit
 # code, on output that does not match, and on any "internal error" (a crash
 # message or platform objects left alive at exit).
+#
+# With -DDATA_DIR=<folder> the folder is emptied first and the program runs
+# with it as its XDG data folder (and as HOME), so that its profile store is
+# the test's own; -DBEFORE="<arguments> && <arguments>" names earlier runs in
+# that folder, each of which must exit 0.
+if(DATA_DIR)
+  file(REMOVE_RECURSE "${DATA_DIR}")
+  file(MAKE_DIRECTORY "${DATA_DIR}")
+  set(ENV{XDG_DATA_HOME} "${DATA_DIR}")
+  set(ENV{HOME} "${DATA_DIR}")
+endif()
+if(BEFORE)
+  string(REPLACE "&&" ";" before_runs "${BEFORE}")
+  foreach(run IN LISTS before_runs)
+    separate_arguments(before_args UNIX_COMMAND "${run}")
+    execute_process(COMMAND ${PROGRAM} ${before_args}
+      RESULT_VARIABLE before_result OUTPUT_VARIABLE before_out ERROR_VARIABLE before_out
+      TIMEOUT 60)
+    if(NOT before_result EQUAL 0)
+      message(FATAL_ERROR "wrenutil ${run}: exit code ${before_result}\n${before_out}")
+    endif()
+  endforeach()
+endif()
 separate_arguments(args UNIX_COMMAND "${ARGS}")
 execute_process(
   COMMAND ${PROGRAM} ${args}

@@ -1,5 +1,7 @@
 // `wrenutil config protocol` and `config item TYPE SUB`: the configuration
-// centre's answers and the configuration items converted into bags.
+// centre's answers and the configuration items converted into bags;
+// `config pick-file` and `config pick-folder` show its pickers over the main
+// frame, on the terminal.
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -10,12 +12,18 @@
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/session_cli.h"
+#include "platform/gf/gf_element.h"
+#include "platform/kernelutil/contactstatus.h"
+#include "platform/shell/shell.h"
 #include "wrenutil/utilwrenconfigcenter.h"
 
 namespace wrenutil_app {
 namespace {
 
 struct ConfigOptions {
+  std::optional<std::string> initial;
+  std::string file_name;
+  std::string filter = "All files|*||";
   DWORD type = 0;
   DWORD sub_type = 0;
   std::optional<std::string> file;
@@ -57,6 +65,45 @@ void RunItem(const ConfigOptions& o, AppContext& context) {
   if (hr != 0) context.exit_code = kExitFailure;
 }
 
+// The native window of the client's main frame, the pickers' owner.
+CKZComPtr<IGFFrame> MainFrame() {
+  CKZComPtr<IKZCore> core;
+  CKZComPtr<IKZMainFrameService> service;
+  CKZComPtr<IGFFrame> frame;
+  if (SUCCEEDED(Util::Core::GetPlatformCore(&core)) &&
+      SUCCEEDED(core->GetService(IKZMainFrameService::kIid, reinterpret_cast<void**>(&service)))) {
+    service->GetMainFrame(&frame);
+  }
+  return frame;
+}
+
+void PrintPicked(const char* function, const CKZStringW& picked, SessionRun& run,
+                 AppContext& context) {
+  *context.out << function << ": " << (picked.IsEmpty() ? "(nothing chosen)" : ToUtf8(picked.str()))
+               << '\n';
+  run.PrintSeen(*context.out);
+  if (picked.IsEmpty()) context.exit_code = kExitFailure;
+}
+
+void RunPickFile(const ConfigOptions& o, AppContext& context) {
+  SessionRun run(context);
+  if (!run.ok()) return;
+  CKZComPtr<IGFFrame> frame = MainFrame();
+  CKZStringW picked = Util::WRENConfigCenter::GetSelectFileFullName(
+      platform::GetFrameWindow(frame), FromUtf8(o.file_name).c_str(), FromUtf8(o.filter).c_str());
+  PrintPicked("GetSelectFileFullName", picked, run, context);
+}
+
+void RunPickFolder(const ConfigOptions& o, AppContext& context) {
+  SessionRun run(context);
+  if (!run.ok()) return;
+  CKZComPtr<IGFFrame> frame = MainFrame();
+  std::wstring initial = o.initial ? FromUtf8(*o.initial) : std::wstring();
+  CKZStringW picked = Util::WRENConfigCenter::GetSelectPath(platform::GetFrameWindow(frame),
+                                                            o.initial ? initial.c_str() : nullptr);
+  PrintPicked("GetSelectPath", picked, run, context);
+}
+
 }  // namespace
 
 void RegisterConfigCommand(CLI::App& app, AppContext& context) {
@@ -74,6 +121,17 @@ void RegisterConfigCommand(CLI::App& app, AppContext& context) {
   item->add_option("sub", o->sub_type, "The item's sub-type")->required();
   item->add_option("--file", o->file, "Read the item from this XML file");
   item->callback([o, &context] { RunItem(*o, context); });
+
+  CLI::App* pick_file =
+      config->add_subcommand("pick-file", "GetSelectFileFullName: choose a file (on the terminal)");
+  pick_file->add_option("--file-name", o->file_name, "The file name to start with");
+  pick_file->add_option("--filter", o->filter, "The file-type filter (\"Text|*.txt||\")");
+  pick_file->callback([o, &context] { RunPickFile(*o, context); });
+  CLI::App* pick_folder =
+      config->add_subcommand("pick-folder", "GetSelectPath: choose a folder (on the terminal)");
+  pick_folder->add_option("--initial", o->initial,
+                          "The folder to preselect (leading spaces are trimmed)");
+  pick_folder->callback([o, &context] { RunPickFolder(*o, context); });
 }
 
 }  // namespace wrenutil_app

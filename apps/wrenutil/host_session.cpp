@@ -1,8 +1,10 @@
 #include "apps/wrenutil/host_session.h"
 
 #include "platform/common/convert.h"
+#include "platform/common/store.h"
 #include "platform/gf/gf_element.h"
 #include "platform/kernelutil/contactstatus.h"
+#include "platform/kernelutil/profileconfig.h"
 
 namespace wrenutil_app {
 namespace {
@@ -86,7 +88,9 @@ bool RegisterSessionServices(Host& host, SessionServices* services, std::string*
   });
   if (!ok) return false;
 
-  platform::CreateMemoryCommonServerConfigService(&services->config_items);
+  // Items and settings live in the profile store; the sample's fill the
+  // places the profile does not hold yet.
+  platform::CreateProfileCommonServerConfigService(&services->config_items);
   ok = ForEachRecord(org, "rpt_server_config", error, [&](IKZData* r, const std::string& w) {
     DWORD type = 0, sub = 0;
     CKZStringW content;
@@ -97,20 +101,26 @@ bool RegisterSessionServices(Host& host, SessionServices* services, std::string*
       *error = w + ": \"strContent\" is missing or not a text";
       return false;
     }
-    services->config_items->SetConfigContent(
+    CKZComPtr<IKZData> held;
+    if (SUCCEEDED(services->config_items->GetConfigItem(type, sub, &held))) return true;
+    HRESULT hr = services->config_items->SetConfigContent(
         type, sub, Util::Convert::Utf8FromWS(content.GetString(), content.GetLength()).str());
-    return true;
+    if (FAILED(hr)) *error = "cannot store a configuration item: " + platform::LastStoreError();
+    return SUCCEEDED(hr);
   });
   if (!ok) return false;
 
-  platform::CreateMemoryMainAccountConfigService(&services->account_config);
+  platform::CreateProfileMainAccountConfigService(&services->account_config);
   ok = ForEachRecord(org, "rpt_main_account_config", error, [&](IKZData* r, const std::string& w) {
     DWORD id = 0, value = 0;
     if (!Read(r, "dwId", &id, w, error) || !Read(r, "dwValue", &value, w, error)) {
       return false;
     }
-    services->account_config->SetConfigDWord(id, value);
-    return true;
+    DWORD held = 0;
+    if (SUCCEEDED(services->account_config->GetConfigDWord(id, &held))) return true;
+    HRESULT hr = services->account_config->SetConfigDWord(id, value);
+    if (FAILED(hr)) *error = "cannot store a setting: " + platform::LastStoreError();
+    return SUCCEEDED(hr);
   });
   if (!ok) return false;
 

@@ -2,7 +2,9 @@
 // statuses (the platform's own status manager), contact information with
 // "Privilege", the main frame, the common server configuration items and the
 // main account's settings (see data/README.md for the fields they come
-// from).
+// from). The configuration items and settings are those of the user's
+// profile store; the sample's fill in what the profile does not hold yet, so
+// what a command stores (config --file, --setting) stays for later runs.
 #ifndef WRENUTIL_APPS_WRENUTIL_HOST_SESSION_H_
 #define WRENUTIL_APPS_WRENUTIL_HOST_SESSION_H_
 

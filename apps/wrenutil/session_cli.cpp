@@ -28,13 +28,19 @@ SessionRun::SessionRun(AppContext& context) {
     asserts_.push_back(ToUtf8(e) + " at " + ToUtf8(f) + ":" + std::to_string(line));
     return 0;
   });
+  previous_dialogs_ = platform::SetDialogProvider(nullptr);
+  platform::SetDialogProvider(
+      previous_dialogs_ ? previous_dialogs_ : std::make_shared<platform::TerminalDialogProvider>());
   std::string error;
   ok_ = RegisterSessionServices(*context.host, &services_, &error);
   if (!ok_) context.Fail(error);
   platform::TakeCallJournal();
 }
 
-SessionRun::~SessionRun() { platform::SetAssertHandler(previous_); }
+SessionRun::~SessionRun() {
+  platform::SetAssertHandler(previous_);
+  platform::SetDialogProvider(previous_dialogs_);
+}
 
 void SessionRun::PrintSeen(std::ostream& out) {
   std::vector<std::wstring> notes = platform::TakeCallJournal();

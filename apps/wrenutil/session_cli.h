@@ -4,6 +4,7 @@
 #ifndef WRENUTIL_APPS_WRENUTIL_SESSION_CLI_H_
 #define WRENUTIL_APPS_WRENUTIL_SESSION_CLI_H_
 
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -12,6 +13,7 @@
 #include "apps/wrenutil/app_context.h"
 #include "apps/wrenutil/host_session.h"
 #include "platform/common/kzassert.h"
+#include "platform/common/kzdialog.h"
 
 namespace wrenutil_app {
 
@@ -21,7 +23,8 @@ std::wstring FromUtf8(std::string_view text);
 // A result code: failures as 0x%08X, others in decimal.
 std::string ResultCode(long hr);
 
-// Registers the session services over the sample and collects assertions
+// Registers the session services over the sample, collects assertions and,
+// unless the host installed a dialog provider, shows dialogs on the terminal
 // while it lives. On failure (malformed sample) ok() is false and the
 // context has failed.
 class SessionRun {
@@ -40,6 +43,7 @@ class SessionRun {
   bool ok_ = false;
   SessionServices services_;
   platform::AssertHandler previous_;
+  std::shared_ptr<platform::DialogProvider> previous_dialogs_;
   std::vector<std::string> asserts_;
 };
 

@@ -8,6 +8,7 @@
 #include "platform/common/kzlog.h"
 #include "platform/common/kztime.h"
 #include "platform/kernelutil/calljournal.h"
+#include "platform/kernelutil/profileconfig.h"
 
 namespace {
 
@@ -84,12 +85,12 @@ std::shared_ptr<ReportSpool> CreateMemoryReportSpool() { return std::make_shared
 
 void SetReportSpool(std::shared_ptr<ReportSpool> spool) {
   std::lock_guard lock(g_spool_mutex);
-  g_spool = spool ? std::move(spool) : CreateMemoryReportSpool();
+  g_spool = spool ? std::move(spool) : CreateProfileReportSpool();
 }
 
 std::shared_ptr<ReportSpool> GetReportSpool() {
   std::lock_guard lock(g_spool_mutex);
-  if (!g_spool) g_spool = CreateMemoryReportSpool();
+  if (!g_spool) g_spool = CreateProfileReportSpool();
   return g_spool;
 }
 }  // namespace platform

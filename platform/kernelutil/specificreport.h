@@ -6,8 +6,8 @@
 //                      <flag>, <result>)
 // with the numbers in decimal.
 //
-// The spool is the host's (SetReportSpool): the demo client keeps it in the
-// profile store; without one, an in-memory spool of the process is used.
+// The spool is the signed-in user's profile store (table "report_spool",
+// profileconfig.h) unless the host installed another with SetReportSpool.
 #ifndef WRENUTIL_PLATFORM_KERNELUTIL_SPECIFICREPORT_H_
 #define WRENUTIL_PLATFORM_KERNELUTIL_SPECIFICREPORT_H_
 
@@ -61,8 +61,8 @@ class ReportSpool {
 
 // A spool in memory.
 KZ_PLATFORM_API std::shared_ptr<ReportSpool> CreateMemoryReportSpool();
-// Installs the spool that reports go to; null goes back to the process's
-// in-memory spool (which is then emptied).
+// Installs the spool that reports go to; null goes back to the profile
+// store's.
 KZ_PLATFORM_API void SetReportSpool(std::shared_ptr<ReportSpool> spool);
 // The spool reports go to now.
 KZ_PLATFORM_API std::shared_ptr<ReportSpool> GetReportSpool();
