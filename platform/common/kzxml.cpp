@@ -98,6 +98,19 @@ class Builder {
   std::string error_;
 };
 
+// Removes every field of `data`.
+void Empty(IKZData* data) {
+  DWORD count = 0;
+  data->GetFieldCount(&count);
+  while (count > 0) {
+    CKZBSTR name;
+    if (FAILED(data->GetFieldName(count - 1, &name)) || FAILED(data->RemoveField(name.c_str()))) {
+      return;
+    }
+    --count;
+  }
+}
+
 struct ParserFree {
   void operator()(XML_ParserStruct* p) const { XML_ParserFree(p); }
 };
@@ -117,8 +130,17 @@ HRESULT XmlToKZData(std::string_view utf8, IKZData* target, std::string* root_or
     return E_INVALIDARG;
   }
   std::unique_ptr<XML_ParserStruct, ParserFree> parser(XML_ParserCreate("UTF-8"));
+  // An empty target is filled in place (and emptied again on failure); one
+  // that holds fields gets the converted ones copied in only on success.
+  DWORD held = 0;
+  target->GetFieldCount(&held);
   CKZComPtr<IKZData> root;
-  if (!parser || !Util::Data::CreateKZData(&root)) {
+  if (held == 0) {
+    root = target;
+  } else if (!Util::Data::CreateKZData(&root)) {
+    root = nullptr;
+  }
+  if (!parser || !root) {
     out = "out of memory";
     return E_OUTOFMEMORY;
   }
@@ -140,17 +162,16 @@ HRESULT XmlToKZData(std::string_view utf8, IKZData* target, std::string* root_or
 
   // Expat takes an int length; the limit keeps the size far below it.
   XML_Status status = XML_Parse(parser.get(), utf8.data(), static_cast<int>(utf8.size()), 1);
-  if (builder.failed()) {
-    out = builder.error();
+  if (builder.failed() || status != XML_STATUS_OK) {
+    out = builder.failed()
+              ? builder.error()
+              : "line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
+                    std::to_string(XML_GetCurrentColumnNumber(parser.get()) + 1) + ": " +
+                    XML_ErrorString(XML_GetErrorCode(parser.get()));
+    if (root.Get() == target) Empty(target);
     return E_INVALIDARG;
   }
-  if (status != XML_STATUS_OK) {
-    out = "line " + std::to_string(XML_GetCurrentLineNumber(parser.get())) + ", column " +
-          std::to_string(XML_GetCurrentColumnNumber(parser.get()) + 1) + ": " +
-          XML_ErrorString(XML_GetErrorCode(parser.get()));
-    return E_INVALIDARG;
-  }
-  HRESULT hr = root->CopyTo(target);
+  HRESULT hr = root.Get() == target ? S_OK : root->CopyTo(target);
   if (FAILED(hr)) {
     out = "cannot copy the converted fields into the target";
     return hr;

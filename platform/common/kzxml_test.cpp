@@ -92,6 +92,10 @@ TEST_F(KZXmlTest, BadDocumentsFailWithAMessage) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_NE(message.find(c.message), std::string::npos) << message;
     EXPECT_EQ(platform::KZDataToJson(bag), R"({"kept":7})");
+    CKZComPtr<IKZData> empty;  // filled in place, so emptied again
+    Util::Data::CreateKZData(&empty);
+    EXPECT_EQ(platform::XmlToKZData(c.xml, empty, nullptr), E_INVALIDARG);
+    EXPECT_EQ(platform::KZDataToJson(empty), "{}");
   }
   platform::XmlLimits small;
   small.max_bytes = 5;
