@@ -31,6 +31,16 @@
 #include "platform/gf/gf_geometry.h"
 #include "platform/gf/text_engine.h"
 
+// Session helpers: chat frames, statuses and contact information,
+// configuration services, XML, reports, the shell's folder picker.
+#include "platform/afutil/chatframe.h"
+#include "platform/common/kzxml.h"
+#include "platform/kernelutil/contactstatus.h"
+#include "platform/kernelutil/profileconfig.h"
+#include "platform/kernelutil/serverconfig.h"
+#include "platform/kernelutil/specificreport.h"
+#include "platform/shell/shell.h"
+
 // The library.
 #include "platform/common/gbk.h"
 #include "platform/common/perf.h"
@@ -38,10 +48,14 @@
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/koa/koa.h"
+#include "wrenutil/chatsession.h"
+#include "wrenutil/datareport.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
 #include "wrenutil/utilmarlinsearch.h"
+#include "wrenutil/utilwrenconfigcenter.h"
 #include "wrenutil/utilwrenmenu.h"
+#include "wrenutil/wrencontact.h"
 
 #endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_

@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/afutil/chatframe.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/kzxml.h"
 #include "platform/common/store.h"
+#include "platform/kernelutil/contactstatus.h"
+#include "platform/shell/shell.h"
 #include "platform/testing/platform_test.h"
 
 namespace {
@@ -129,6 +133,73 @@ TEST_F(ProfileConfigTest, SpoolKeepsReportsInOrderWithEveryValue) {
   EXPECT_NE(error.find("profile.db: report 2 holds a value out of range"), std::string::npos)
       << error;
   EXPECT_FALSE(spool->List(nullptr, &error));
+}
+
+}  // namespace
+
+namespace {
+
+// Every stand-in of the session helpers refuses a null out-pointer or
+// argument with a code and hands nothing out.
+TEST_F(ProfileConfigTest, NullArgumentsAreRefused) {
+  const struct {
+    const char* name;
+    HRESULT (*call)();
+    HRESULT expected;
+  } kCases[] = {
+      {"CreateChatFrameType",
+       [] {
+         return static_cast<HRESULT>(
+             Util::ChatSession::CreateChatFrameType(1, 0, nullptr, nullptr));
+       },
+       E_POINTER},
+      {"ChatFrameEvent",
+       [] {
+         return static_cast<HRESULT>(
+             Util::AFChatSession::ChatFrameEvent(nullptr, ChatFrame::CFE_WriteBlueBarTip, nullptr));
+       },
+       E_POINTER},
+      {"CreateContactStatusMgr", [] { return platform::CreateContactStatusMgr(nullptr); },
+       E_POINTER},
+      {"CreateMemoryContactDataService",
+       [] { return platform::CreateMemoryContactDataService(nullptr); }, E_POINTER},
+      {"CreateMainFrameService", [] { return platform::CreateMainFrameService(nullptr, nullptr); },
+       E_POINTER},
+      {"CreateMemoryCommonServerConfigService",
+       [] { return platform::CreateMemoryCommonServerConfigService(nullptr); }, E_POINTER},
+      {"CreateMemoryMainAccountConfigService",
+       [] { return platform::CreateMemoryMainAccountConfigService(nullptr); }, E_POINTER},
+      {"CreateProfileCommonServerConfigService",
+       [] { return platform::CreateProfileCommonServerConfigService(nullptr); }, E_POINTER},
+      {"CreateProfileMainAccountConfigService",
+       [] { return platform::CreateProfileMainAccountConfigService(nullptr); }, E_POINTER},
+      {"XmlToKZData", [] { return platform::XmlToKZData("<a/>", nullptr, nullptr); }, E_POINTER},
+      {"SHGetMalloc", [] { return SHGetMalloc(nullptr); }, E_POINTER},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(c.call(), c.expected);
+  }
+  CKZComPtr<IKZCommonServerConfigHost> memory;
+  platform::CreateMemoryCommonServerConfigService(&memory);
+  EXPECT_EQ(memory->GetConfigItem(1, 1, nullptr), E_POINTER);
+  EXPECT_EQ(memory->SetConfigItem(1, 1, nullptr), S_OK) << "removes nothing, harmlessly";
+  CKZComPtr<IKZMainAccountConfigHost> account;
+  platform::CreateMemoryMainAccountConfigService(&account);
+  EXPECT_EQ(account->GetConfigDWord(6, nullptr), E_POINTER);
+  CKZComPtr<IAFChatFrameType> frame;
+  Util::ChatSession::CreateChatFrameType(7, 0, &frame, nullptr);
+  EXPECT_EQ(frame->GetChatId(nullptr, nullptr), E_POINTER);
+  EXPECT_EQ(SHBrowseForFolderW(nullptr), nullptr);
+  EXPECT_EQ(SHGetPathFromIDListW(nullptr, nullptr), 0);
+  EXPECT_EQ(SendMessageW(nullptr, BFFM_SETSELECTIONW, 1, 0), 0);
+  EXPECT_EQ(SetWindowPos(nullptr, HWND_TOPMOST, 0, 0, 0, 0, 3), 0);
+  Util::SpecificReport::EtpOperationReport(1, 2, 3, 4, 5, nullptr, 1,
+                                           Util::SpecificReport::kResultNone);
+  std::vector<platform::SpooledReport> reports;
+  ASSERT_TRUE(platform::GetReportSpool()->List(&reports, nullptr));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_FALSE(reports[0].text.has_value()) << "a null text is kept as no text";
 }
 
 }  // namespace
