@@ -14,6 +14,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/kzstring.h"
+#include "platform/common/kztime.h"
 
 namespace {
 
@@ -92,6 +93,28 @@ void RemoveLogSink(int handle) {
   Sinks& sinks = GetSinks();
   std::lock_guard lock(sinks.mutex);
   std::erase_if(sinks.list, [handle](const auto& p) { return p.first == handle; });
+}
+
+namespace {
+void Forward(const KZLogRecord* record, const wchar_t* module, const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  KZLog_DoKZLogVW(record, module, format, args);
+  va_end(args);
+}
+}  // namespace
+
+void LogPlatformText(int level, const wchar_t* module, const wchar_t* file, const wchar_t* function,
+                     const std::string& text) {
+  KZLogRecord record;
+  record.level = level;
+  record.thread_id = GetCurrentThreadId();
+  record.tick_count = GetTickCount();
+  record.unix_time_ms = static_cast<std::int64_t>(Util::Time::GetRegulatedMilliTime());
+  record.file = file;
+  record.function = function;
+  CKZStringW wide = Util::Convert::Utf8ToWS(text.data(), static_cast<int>(text.size()));
+  Forward(&record, module, L"%s", wide.GetString());
 }
 
 std::string FormatLogEntry(const LogEntry& e) {

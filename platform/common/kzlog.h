@@ -63,6 +63,12 @@ using LogSink = std::function<void(const LogEntry&)>;
 KZ_PLATFORM_API int AddLogSink(LogSink sink);
 KZ_PLATFORM_API void RemoveLogSink(int handle);
 
+// Logs one finished text (UTF-8; not a format) from the platform itself:
+// fills a record with `level`, the thread, the tick count and the client's
+// clock, the source text `file` and the function text `function`.
+KZ_PLATFORM_API void LogPlatformText(int level, const wchar_t* module, const wchar_t* file,
+                                     const wchar_t* function, const std::string& text);
+
 // One line of text (UTF-8) for an entry: time, level, module, function,
 // source:line, message.
 KZ_PLATFORM_API std::string FormatLogEntry(const LogEntry& entry);

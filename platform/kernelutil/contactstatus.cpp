@@ -10,33 +10,8 @@
 
 namespace {
 
-class StatusMgr : public platform::RefCounted<IKZIMContactStatusMgr> {
- public:
-  HRESULT GetStatus(DWORD uin, std::uint16_t* status) override {
-    if (status == nullptr) return E_POINTER;
-    std::lock_guard lock(mutex_);
-    auto it = statuses_.find(uin);
-    *status = it == statuses_.end() ? 0 : it->second;
-    return S_OK;
-  }
-  HRESULT SetStatus(DWORD uin, std::uint16_t status) override {
-    std::lock_guard lock(mutex_);
-    statuses_[uin] = status;
-    return S_OK;
-  }
-  void Clear() {
-    std::lock_guard lock(mutex_);
-    statuses_.clear();
-  }
-
- private:
-  std::mutex mutex_;
-  std::map<DWORD, std::uint16_t> statuses_;
-};
-
-// The platform's own manager lives as long as the process and is not
-// counted among the live objects, so that a test's leak check ignores it.
-class OwnStatusMgr {
+// Statuses by contact number, locked.
+class StatusTable {
  public:
   std::uint16_t Get(DWORD uin) {
     std::lock_guard lock(mutex_);
@@ -57,8 +32,26 @@ class OwnStatusMgr {
   std::map<DWORD, std::uint16_t> statuses_;
 };
 
-OwnStatusMgr& Own() {
-  static OwnStatusMgr own;
+class StatusMgr : public platform::RefCounted<IKZIMContactStatusMgr> {
+ public:
+  HRESULT GetStatus(DWORD uin, std::uint16_t* status) override {
+    if (status == nullptr) return E_POINTER;
+    *status = table_.Get(uin);
+    return S_OK;
+  }
+  HRESULT SetStatus(DWORD uin, std::uint16_t status) override {
+    table_.Set(uin, status);
+    return S_OK;
+  }
+
+ private:
+  StatusTable table_;
+};
+
+// The platform's own manager lives as long as the process and is not a
+// counted object, so that a test's leak check ignores it.
+StatusTable& Own() {
+  static StatusTable own;
   return own;
 }
 

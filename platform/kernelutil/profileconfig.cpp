@@ -1,6 +1,6 @@
 #include "platform/kernelutil/profileconfig.h"
 
-#include <cstdarg>
+#include <cstdio>
 #include <limits>
 #include <string>
 #include <vector>
@@ -35,21 +35,10 @@ constexpr const char* kSpoolSteps[] = {
 constexpr platform::StoreSchema kSpoolSchema{"report_spool", kSpoolSteps};
 
 void LogStoreFailure(const wchar_t* function, HRESULT hr) {
-  KZLogRecord record;
-  record.level = 2;
-  record.thread_id = platform::GetCurrentThreadId();
-  record.tick_count = platform::GetTickCount();
-  record.unix_time_ms = static_cast<std::int64_t>(Util::Time::GetRegulatedMilliTime());
-  record.file = L"kernelutil\\profileconfig";
-  record.function = function;
-  CKZStringW error = Util::Convert::Utf8ToWS(platform::LastStoreError().c_str(), -1);
-  auto log = [&](const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    KZLog_DoKZLogVW(&record, L"Store", format, args);
-    va_end(args);
-  };
-  log(L"0x%08X %s", static_cast<unsigned>(hr), error.GetString());
+  char code[16];
+  std::snprintf(code, sizeof code, "0x%08X ", static_cast<unsigned>(hr));
+  platform::LogPlatformText(2, L"Store", L"kernelutil\\profileconfig", function,
+                            code + platform::LastStoreError());
 }
 
 // A number read back from a column of 32-bit values.
@@ -111,16 +100,9 @@ class ProfileConfig : public platform::RefCounted<IKZCommonServerConfigHost> {
   }
 
   HRESULT SetConfigContent(DWORD type, DWORD sub_type, const std::string& content) override {
-    if (content.size() > 0xFFFFFFFFu) return E_INVALIDARG;
     CKZComPtr<IKZData> item;
-    CKZComPtr<IKZBuffer> buffer;
-    if (!Util::Data::CreateKZData(&item) || !Util::Data::CreateKZBuffer(&buffer)) {
-      return E_OUTOFMEMORY;
-    }
-    buffer->SetData(reinterpret_cast<const BYTE*>(content.data()),
-                    static_cast<DWORD>(content.size()));
-    item->SetBuf("CommonServerConfig_bufContent", buffer);
-    return SetConfigItem(type, sub_type, item);
+    HRESULT hr = platform::MakeConfigItem(content, &item);
+    return FAILED(hr) ? hr : SetConfigItem(type, sub_type, item);
   }
 };
 

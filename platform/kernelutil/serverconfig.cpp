@@ -32,17 +32,9 @@ class CommonConfig : public platform::RefCounted<IKZCommonServerConfigHost> {
     return S_OK;
   }
   HRESULT SetConfigContent(DWORD type, DWORD sub_type, const std::string& content) override {
-    if (content.size() > 0xFFFFFFFFu) return E_INVALIDARG;
     CKZComPtr<IKZData> item;
-    CKZComPtr<IKZBuffer> buffer;
-    if (!Util::Data::CreateKZData(&item) || !Util::Data::CreateKZBuffer(&buffer)) {
-      return E_OUTOFMEMORY;
-    }
-    HRESULT hr = buffer->SetData(reinterpret_cast<const BYTE*>(content.data()),
-                                 static_cast<DWORD>(content.size()));
-    if (SUCCEEDED(hr)) hr = item->SetBuf("CommonServerConfig_bufContent", buffer);
-    if (SUCCEEDED(hr)) hr = SetConfigItem(type, sub_type, item);
-    return hr;
+    HRESULT hr = platform::MakeConfigItem(content, &item);
+    return FAILED(hr) ? hr : SetConfigItem(type, sub_type, item);
   }
 
  private:
@@ -74,6 +66,22 @@ class MainAccountConfig : public platform::RefCounted<IKZMainAccountConfigHost> 
 }  // namespace
 
 namespace platform {
+HRESULT MakeConfigItem(const std::string& content, IKZData** item) {
+  if (item == nullptr) return E_POINTER;
+  *item = nullptr;
+  if (content.size() > 0xFFFFFFFFu) return E_INVALIDARG;
+  CKZComPtr<IKZData> made;
+  CKZComPtr<IKZBuffer> buffer;
+  if (!Util::Data::CreateKZData(&made) || !Util::Data::CreateKZBuffer(&buffer)) {
+    return E_OUTOFMEMORY;
+  }
+  HRESULT hr = buffer->SetData(reinterpret_cast<const BYTE*>(content.data()),
+                               static_cast<DWORD>(content.size()));
+  if (SUCCEEDED(hr)) hr = made->SetBuf("CommonServerConfig_bufContent", buffer);
+  if (SUCCEEDED(hr)) *item = made.Detach();
+  return hr;
+}
+
 HRESULT CreateMemoryCommonServerConfigService(IKZCommonServerConfigHost** out) {
   if (out == nullptr) return E_POINTER;
   *out = new CommonConfig;

@@ -53,6 +53,10 @@ struct IKZMainAccountConfigHost : IKZMainAccountConfigService {
 };
 
 namespace platform {
+// A new configuration item whose "CommonServerConfig_bufContent" holds
+// `content` (any bytes); one reference for the caller. E_POINTER for null,
+// E_INVALIDARG for content of 4 GiB or more.
+KZ_PLATFORM_API HRESULT MakeConfigItem(const std::string& content, IKZData** item);
 // Empty in-memory services; one reference for the caller. E_POINTER for null.
 KZ_PLATFORM_API HRESULT CreateMemoryCommonServerConfigService(IKZCommonServerConfigHost** out);
 KZ_PLATFORM_API HRESULT CreateMemoryMainAccountConfigService(IKZMainAccountConfigHost** out);

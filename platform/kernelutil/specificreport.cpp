@@ -1,6 +1,5 @@
 #include "platform/kernelutil/specificreport.h"
 
-#include <cstdarg>
 #include <mutex>
 #include <utility>
 
@@ -37,24 +36,6 @@ class MemorySpool : public platform::ReportSpool {
 std::mutex g_spool_mutex;
 std::shared_ptr<platform::ReportSpool> g_spool;
 
-void LogFailure(const std::string& error) {
-  KZLogRecord record;
-  record.level = 2;
-  record.thread_id = platform::GetCurrentThreadId();
-  record.tick_count = platform::GetTickCount();
-  record.unix_time_ms = static_cast<std::int64_t>(Util::Time::GetRegulatedMilliTime());
-  record.file = L"kernelutil\\specificreport";
-  record.function = L"Util::SpecificReport::EtpOperationReport";
-  CKZStringW text = Util::Convert::Utf8ToWS(error.c_str(), -1);
-  auto log = [&](const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    KZLog_DoKZLogVW(&record, L"SpecificReport", format, args);
-    va_end(args);
-  };
-  log(L"report lost: %s", text.GetString());
-}
-
 }  // namespace
 
 namespace Util::SpecificReport {
@@ -76,7 +57,10 @@ void EtpOperationReport(DWORD value1, DWORD value2, DWORD value3, std::uint64_t 
                      (text != nullptr ? L"\"" + std::wstring(text) + L"\"" : L"null") + L", " +
                      std::to_wstring(flag) + L", " + std::to_wstring(report.result) + L")");
   std::string error;
-  if (!platform::GetReportSpool()->Append(report, &error)) LogFailure(error);
+  if (!platform::GetReportSpool()->Append(report, &error)) {
+    platform::LogPlatformText(2, L"SpecificReport", L"kernelutil\\specificreport",
+                              L"Util::SpecificReport::EtpOperationReport", "report lost: " + error);
+  }
 }
 }  // namespace Util::SpecificReport
 
