@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/common/kzjson.h"
+#include "platform/common/store.h"
 #include "platform/kernelutil/calljournal.h"
 #include "platform/testing/platform_test.h"
 
@@ -22,6 +23,7 @@ class ChatSessionTest : public platform::testing::PlatformTest {
     platform::TakeCallJournal();
   }
   void TearDown() override {
+    platform::KeepChatFramesInProfile(false);
     platform::ResetChatFrames();
     PlatformTest::TearDown();
   }
@@ -155,6 +157,37 @@ TEST_F(ChatSessionTest, DeletesPassTheFramesRefusals) {
       Util::AFChatSession::ChatFrameEvent(frame, static_cast<ChatFrame::CFEventType>(218), no_id),
       E_INVALIDARG);
   EXPECT_EQ(Util::ChatSession::CreateChatFrameType(kChat, 0, nullptr, nullptr), E_POINTER);
+}
+
+// Frames kept in the profile store outlive what the process holds in memory,
+// and a damaged frame is a failure of the event, not an empty frame.
+TEST_F(ChatSessionTest, FramesKeptInTheProfileOutliveTheProcessState) {
+  platform::KeepChatFramesInProfile(true);
+  CKZComPtr<IKZData> tip = Bag(R"({"strTip": "x"})");
+  EXPECT_EQ(Util::ChatSession::WriteSafeBarTipInChatSession(kChat, 0, tip), 1);
+  EXPECT_EQ(Util::ChatSession::WriteBlueBarTipInChatSession(kChat, 0, Bag("{}")), 2);
+  platform::ResetChatFrames();
+  auto bars = platform::GetChatBars(kChat, 0);
+  ASSERT_EQ(bars.size(), 2u);
+  EXPECT_EQ(bars[0].bar_type, 1u);
+  EXPECT_EQ(bars[0].fields->IsEqual(tip), S_OK);
+  EXPECT_EQ(Util::ChatSession::DeleteSafeBarTipInChatSession(kChat, 0, tip), S_OK);
+  EXPECT_EQ(BarIds(), std::vector<int>{2});
+  EXPECT_EQ(Util::ChatSession::WriteBlueBarTipInChatSession(kChat, 0, Bag("{}")), 3);
+
+  constexpr const char* kSteps[] = {"unused: the table exists"};
+  ASSERT_EQ(platform::RunInProfile({"chat_frames", kSteps}, platform::StoreAccess::kWrite,
+                                   [](platform::sql::Db& db) {
+                                     return db.Exec("UPDATE chat_frames SET frame = x'00'")
+                                                ? S_OK
+                                                : KZ_E_STORE;
+                                   }),
+            S_OK);
+  EXPECT_EQ(Util::ChatSession::WriteBlueBarTipInChatSession(kChat, 0, Bag("{}")), -1);
+  EXPECT_EQ(Util::ChatSession::DeleteBlueBarTipInChatSession(kChat, 0, tip), KZ_E_STORE_BADDATA);
+  EXPECT_NE(platform::LastStoreError().find("chat frame (10002, 0)"), std::string::npos)
+      << platform::LastStoreError();
+  EXPECT_TRUE(BarIds().empty());
 }
 
 }  // namespace

@@ -1,9 +1,8 @@
 // `wrenutil chat tip write|write-safe|delete|delete-safe CHATID` asks a chat
 // frame to write or delete a tip bar through the library's chat-session
-// shortcuts; `wrenutil chat bars CHATID` lists the bars the frame holds. A
-// frame keeps its bars for the life of the process, so each run starts with
-// none: a write shows the bar it added, a delete of a bar of an earlier run
-// finds nothing.
+// shortcuts; `wrenutil chat bars CHATID` lists the bars the frame holds. The
+// demo keeps chat frames in the profile store, so a bar written by one run
+// is listed and deleted by the next.
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -40,6 +39,7 @@ void PrintBars(std::ostream& out, DWORD chat, int type) {
 }
 
 void RunTip(const ChatOptions& o, AppContext& context) {
+  platform::KeepChatFramesInProfile(true);
   bool write = o.action == "write" || o.action == "write-safe";
   if (!write && !o.bar) {
     context.Fail("chat tip " + o.action + ": --bar is required");
@@ -70,11 +70,11 @@ void RunTip(const ChatOptions& o, AppContext& context) {
   out << function << ": " << (write ? std::to_string(result) : ResultCode(result)) << '\n';
   PrintBars(out, o.chat, o.type);
   run.PrintSeen(out);
-  platform::ResetChatFrames();  // the frames end with the run
   if (write ? result == -1 : result != 0) context.exit_code = kExitFailure;
 }
 
 void RunBars(const ChatOptions& o, AppContext& context) {
+  platform::KeepChatFramesInProfile(true);
   PrintBars(*context.out, o.chat, o.type);
   if (platform::GetChatBars(o.chat, o.type).empty()) context.exit_code = kExitFailure;
 }

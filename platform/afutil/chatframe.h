@@ -6,7 +6,10 @@
 // per frame, never reused while the process lives), a bar type (1 = a safe
 // bar, 0 = a plain blue bar) and a copy of the fields of the bag it was
 // written with. Frames live as long as the process, or until
-// platform::ResetChatFrames.
+// platform::ResetChatFrames; a host that wants them to outlive the process
+// keeps them in the signed-in user's profile store instead
+// (platform::KeepChatFramesInProfile; table "chat_frames", each event one
+// transaction).
 //
 // Events handled by ChatFrameEvent (values of ChatFrame::CFEventType):
 //   219 write a blue bar   221 write a safe bar
@@ -72,8 +75,13 @@ struct ChatBar {
 // The bars of the chat's frame in the order they were written (none for a
 // chat that never got one).
 KZ_PLATFORM_API std::vector<ChatBar> GetChatBars(DWORD id, int type);
-// Forgets every frame and its bars.
+// Forgets every frame and its bars kept in memory (not those in the profile
+// store).
 KZ_PLATFORM_API void ResetChatFrames();
+// Keeps frames in the profile store (true) or in memory (false, the start).
+// A failure of the store is the answer of the event (KZ_E_STORE...,
+// LastStoreError names the file); GetChatBars then lists no bars.
+KZ_PLATFORM_API void KeepChatFramesInProfile(bool keep);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_AFUTIL_CHATFRAME_H_
