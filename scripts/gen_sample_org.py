@@ -325,6 +325,50 @@ def build_org():
             {"GroupID": U32(g), "GroupName": n} for g, n in OUTER_GROUPS
         ],
         "rpt_outer_contact": outer,
+        **session_fields(members, online),
+    }
+
+
+# Presence codes of the platform's status manager: 10 online, 30 away,
+# 50 busy, 60 do not disturb, 20 offline, 250 invisible, 0 unknown.
+ONLINE_STATUSES = (10, 30, 50, 60)
+# Members with rights bits in their "Privilege" (0x400000 public client,
+# 0xC00000 also session switch; 0x800000 alone grants neither).
+PRIVILEGES = ((10002, 0x400000), (10003, 0xC00000), (10004, 0x800000),
+              (10008, 0xC00000), (10015, 0x1400000), (10021, 0xFFC00000))
+SESSION_PROTOCOL_XML = (
+    '<?xml version="1.0" encoding="UTF-8"?>\n'
+    '<CommonServerConfig>\n'
+    '  <SessionProtocol ProtoType="0" Name="CC"/>\n'
+    '  <SessionProtocol ProtoType="1" Name="IM"/>\n'
+    '</CommonServerConfig>\n')
+
+
+def session_fields(members, online):
+    """Statuses, privileges and configuration of the session helpers; drawn
+    from no random numbers, so the rest of the sample does not move."""
+    online = set(online) | {SELF_UIN}
+    statuses = []
+    for m in members:
+        uin = int(m["dwUin"])
+        if uin in online:
+            status = ONLINE_STATUSES[uin % len(ONLINE_STATUSES)]
+        elif uin % 17 == 0:
+            status = 250
+        elif uin % 23 == 0:
+            status = 0
+        else:
+            status = 20
+        statuses.append({"dwUin": U32(uin), "dwStatus": U32(status)})
+    return {
+        "rpt_contact_status": statuses,
+        "rpt_contact_privilege": [
+            {"dwUin": U32(u), "Privilege": U64(p)} for u, p in PRIVILEGES
+        ],
+        "rpt_server_config": [
+            {"dwType": U32(18), "dwSubType": U32(2), "strContent": SESSION_PROTOCOL_XML},
+        ],
+        "rpt_main_account_config": [{"dwId": U32(6), "dwValue": U32(1)}],
     }
 
 

@@ -47,6 +47,16 @@
 #include "platform/kvdata/kvdata.h"
 #include "platform/win32/shellfolders.h"
 
+// Session helpers: chat frames, statuses and contact information,
+// configuration services, XML, reports, the shell's folder picker.
+#include "platform/afutil/chatframe.h"
+#include "platform/common/kzxml.h"
+#include "platform/kernelutil/contactstatus.h"
+#include "platform/kernelutil/profileconfig.h"
+#include "platform/kernelutil/serverconfig.h"
+#include "platform/kernelutil/specificreport.h"
+#include "platform/shell/shell.h"
+
 // The library.
 #include "platform/common/gbk.h"
 #include "platform/common/perf.h"
@@ -55,12 +65,16 @@
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/koa/koa.h"
 #include "wrenutil/datadirs.h"
+#include "wrenutil/chatsession.h"
+#include "wrenutil/datareport.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
 #include "wrenutil/utilgftbar.h"
 #include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
+#include "wrenutil/utilwrenconfigcenter.h"
 #include "wrenutil/utilwrenmenu.h"
+#include "wrenutil/wrencontact.h"
 
 #endif  // WRENUTIL_WRENUTIL_WRENUTIL_H_

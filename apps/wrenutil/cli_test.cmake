@@ -3,21 +3,37 @@
 #   cmake -DPROGRAM=<wrenutil> -DARGS="<arguments>" -DCODE=<exit code>
 #         -DEXPECT=<regular expression> [-DDATA_DIR=<folder>] -P cli_test.cmake
 #
-# DATA_DIR is made empty before the run and given to the program as
-# WRENUTIL_DATA_DIR, so that nothing is written outside it.
-#
 # ARGS is split like a shell command line ('' is an empty argument). EXPECT
 # must match the standard
 # output followed by the standard error. The run fails on a different exit
 # code, on output that does not match, and on any "internal error" (a crash
 # message or platform objects left alive at exit).
 cmake_minimum_required(VERSION 3.25)
-separate_arguments(args UNIX_COMMAND "${ARGS}")
+#
+# With -DDATA_DIR=<folder> the folder is emptied first and the program runs
+# with it as its data folder (WRENUTIL_DATA_DIR, XDG_DATA_HOME and HOME), so that its profile store is
+# the test's own; -DBEFORE="<arguments> && <arguments>" names earlier runs in
+# that folder, each of which must exit 0.
 if(DATA_DIR)
   file(REMOVE_RECURSE "${DATA_DIR}")
   file(MAKE_DIRECTORY "${DATA_DIR}")
   set(ENV{WRENUTIL_DATA_DIR} "${DATA_DIR}")
+  set(ENV{XDG_DATA_HOME} "${DATA_DIR}")
+  set(ENV{HOME} "${DATA_DIR}")
 endif()
+if(BEFORE)
+  string(REPLACE "&&" ";" before_runs "${BEFORE}")
+  foreach(run IN LISTS before_runs)
+    separate_arguments(before_args UNIX_COMMAND "${run}")
+    execute_process(COMMAND ${PROGRAM} ${before_args}
+      RESULT_VARIABLE before_result OUTPUT_VARIABLE before_out ERROR_VARIABLE before_out
+      TIMEOUT 60)
+    if(NOT before_result EQUAL 0)
+      message(FATAL_ERROR "wrenutil ${run}: exit code ${before_result}\n${before_out}")
+    endif()
+  endforeach()
+endif()
+separate_arguments(args UNIX_COMMAND "${ARGS}")
 # Each argument quoted, so that an empty one survives.
 set(quoted "")
 foreach(arg IN LISTS args)

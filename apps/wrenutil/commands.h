@@ -31,7 +31,11 @@
   X(Headimage)                   \
   X(Settings)                    \
   X(Tbar)                        \
-  X(Tabbar)
+  X(Tabbar)                      \
+  X(Chat)                        \
+  X(Contact)                     \
+  X(Config)                      \
+  X(Report)
 
 namespace wrenutil_app {
 

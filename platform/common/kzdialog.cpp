@@ -217,6 +217,8 @@ DialogAnswer TerminalDialogProvider::Show(const DialogRequest& r) {
       detail = Utf8(r.text);
       break;
     case DialogKind::kFolderPicker:
+      // The picker's status text, when its owner set one.
+      if (!r.text.empty()) std::fprintf(out_, "%s\n", Utf8(r.text).c_str());
       prompt = "folder";
       detail = Utf8(r.folder);
       break;

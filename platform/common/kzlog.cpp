@@ -1,6 +1,7 @@
 #include "platform/common/kzlog.h"
 
 #include <sys/syscall.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,12 +9,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
-#include <time.h>
 #include <utility>
 #include <vector>
 
 #include "platform/common/convert.h"
 #include "platform/common/kzstring.h"
+#include "platform/common/kztime.h"
 
 namespace {
 
@@ -49,8 +50,8 @@ std::wstring OrEmpty(const wchar_t* s) { return s ? s : L""; }
 
 }  // namespace
 
-void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module,
-                     const wchar_t* format, va_list args) {
+void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module, const wchar_t* format,
+                     va_list args) {
   if (record == nullptr || format == nullptr) return;
   // Logging never changes the caller's last error.
   const int saved_errno = errno;
@@ -94,6 +95,28 @@ void RemoveLogSink(int handle) {
   std::erase_if(sinks.list, [handle](const auto& p) { return p.first == handle; });
 }
 
+namespace {
+void Forward(const KZLogRecord* record, const wchar_t* module, const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  KZLog_DoKZLogVW(record, module, format, args);
+  va_end(args);
+}
+}  // namespace
+
+void LogPlatformText(int level, const wchar_t* module, const wchar_t* file, const wchar_t* function,
+                     const std::string& text) {
+  KZLogRecord record;
+  record.level = level;
+  record.thread_id = GetCurrentThreadId();
+  record.tick_count = GetTickCount();
+  record.unix_time_ms = static_cast<std::int64_t>(Util::Time::GetRegulatedMilliTime());
+  record.file = file;
+  record.function = function;
+  CKZStringW wide = Util::Convert::Utf8ToWS(text.data(), static_cast<int>(text.size()));
+  Forward(&record, module, L"%s", wide.GetString());
+}
+
 std::string FormatLogEntry(const LogEntry& e) {
   std::time_t secs = static_cast<std::time_t>(e.unix_time_ms / 1000);
   std::tm tm{};
@@ -113,7 +136,21 @@ std::string FormatLogEntry(const LogEntry& e) {
 
 std::uint32_t GetCurrentThreadId() { return static_cast<std::uint32_t>(::syscall(SYS_gettid)); }
 
+namespace {
+std::mutex g_tick_mutex;
+std::function<std::uint32_t()> g_tick_source;
+}  // namespace
+
+void SetTickCountSource(std::function<std::uint32_t()> source) {
+  std::lock_guard lock(g_tick_mutex);
+  g_tick_source = std::move(source);
+}
+
 std::uint32_t GetTickCount() {
+  {
+    std::lock_guard lock(g_tick_mutex);
+    if (g_tick_source) return g_tick_source();
+  }
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
   auto ms = static_cast<std::uint64_t>(ts.tv_sec) * 1000u +

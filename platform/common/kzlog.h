@@ -38,8 +38,7 @@ struct KZLogRecord {
 // Formats `format` (client convention: "%s" takes a wide string) with `args`
 // and hands the entry to every sink. Null record or format: nothing happens.
 // A null module is logged as the empty text.
-KZ_PLATFORM_API void KZLog_DoKZLogVW(const KZLogRecord* record,
-                                     const wchar_t* module,
+KZ_PLATFORM_API void KZLog_DoKZLogVW(const KZLogRecord* record, const wchar_t* module,
                                      const wchar_t* format, va_list args);
 
 namespace platform {
@@ -64,13 +63,25 @@ using LogSink = std::function<void(const LogEntry&)>;
 KZ_PLATFORM_API int AddLogSink(LogSink sink);
 KZ_PLATFORM_API void RemoveLogSink(int handle);
 
+// Logs one finished text (UTF-8; not a format) from the platform itself:
+// fills a record with `level`, the thread, the tick count and the client's
+// clock, the source text `file` and the function text `function`.
+KZ_PLATFORM_API void LogPlatformText(int level, const wchar_t* module, const wchar_t* file,
+                                     const wchar_t* function, const std::string& text);
+
 // One line of text (UTF-8) for an entry: time, level, module, function,
 // source:line, message.
 KZ_PLATFORM_API std::string FormatLogEntry(const LogEntry& entry);
 
 // Time sources of the log and of the library's log suffix.
 KZ_PLATFORM_API std::uint32_t GetCurrentThreadId();
+// Milliseconds since the system started (CLOCK_MONOTONIC) as an unsigned
+// 32-bit count, which wraps after about 49.7 days; or what the source set
+// with SetTickCountSource answers.
 KZ_PLATFORM_API std::uint32_t GetTickCount();
+// Replaces the tick count's source, so that a test can stand just before a
+// wrap; an empty function restores the system's.
+KZ_PLATFORM_API void SetTickCountSource(std::function<std::uint32_t()> source);
 KZ_PLATFORM_API std::int64_t QueryPerformanceCounter();
 
 }  // namespace platform
