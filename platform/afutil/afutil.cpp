@@ -91,6 +91,12 @@ int MessageBoxW(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsig
   platform::NoteCall(Box(L"MessageBoxW", message, caption, style));
   return 1;
 }
+int MessageBoxExW(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned style,
+                  IKZData*, int* checked) {
+  if (checked != nullptr) *checked = 0;
+  platform::NoteCall(Box(L"MessageBoxExW", message, caption, style));
+  return 1;
+}
 }  // namespace Util::Misc
 
 namespace Util::Misc::C2CAvodiance {

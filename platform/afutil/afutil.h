@@ -7,6 +7,7 @@
 //   OpenChatSession(<uin>, <type>)            (+ ", data" with a bag)
 //   MsgBox.Show("<message>", "<caption>", 0x<style>)
 //   MessageBoxW("<message>", "<caption>", 0x<style>)
+//   MessageBoxExW("<message>", "<caption>", 0x<style>)
 //   SetC2CAvoidanceFlag(<uin>, <type>)
 //   ChatFrameEvent(<uin>, <type>, <event>)    (an event sent to a chat frame)
 // Hosts and tests set the avoidance state with the platform functions below.
@@ -52,6 +53,11 @@ KZ_PLATFORM_API int Show(IGFFrame* parent, const wchar_t* message, const wchar_t
 namespace Util::Misc {
 KZ_PLATFORM_API int MessageBoxW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
                                 unsigned style);
+// A message box with extra data (borrowed, may be null) and an out slot for
+// the check-box state (may be null; 0 is stored there). Returns 1 (OK).
+// Noted as MessageBoxExW("<message>", "<caption>", 0x<style>).
+KZ_PLATFORM_API int MessageBoxExW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
+                                  unsigned style, IKZData* data, int* checked);
 }  // namespace Util::Misc
 
 namespace C2CAvoidanceDef {

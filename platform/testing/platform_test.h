@@ -1,6 +1,7 @@
 // The fixture of every test: a fresh core with no services, captured log
 // records and assertions, a fixed clock and session, and, at the end, the
-// check that no platform object is left alive.
+// check that no platform object is left alive apart from those declared as
+// kept for the process (platform/common/lifetime.h).
 #ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 #define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 
