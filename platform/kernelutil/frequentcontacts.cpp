@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -81,6 +82,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
   HRESULT GetFolderList(IKZArray** folders) override {
     if (folders == nullptr) return E_POINTER;
     *folders = nullptr;
+    if (HRESULT hr = Failure(FrequentOperation::kFolderList); FAILED(hr)) return hr;
     return Records([](const FrequentFolder&) { return true; }, folders);
   }
 
@@ -93,6 +95,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
   HRESULT GetLimits(IKZData** limits) override {
     if (limits == nullptr) return E_POINTER;
     *limits = nullptr;
+    if (HRESULT hr = Failure(FrequentOperation::kLimits); FAILED(hr)) return hr;
     CKZComPtr<IKZData> bag;
     if (!Util::Data::CreateKZData(&bag) || !bag) return E_OUTOFMEMORY;
     const Limits l = CurrentLimits();
@@ -108,6 +111,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
   HRESULT GetFolder(DWORD id, IKZData** folder) override {
     if (folder == nullptr) return E_POINTER;
     *folder = nullptr;
+    if (HRESULT hr = Failure(FrequentOperation::kGetFolder); FAILED(hr)) return hr;
     const FrequentFolder* found = Find(state_, id);
     if (found == nullptr) return E_INVALIDARG;
     CKZComPtr<IKZData> record = Record(*found);
@@ -132,10 +136,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
     if (uins == nullptr) return E_POINTER;
     std::vector<DWORD> list;
     if (!ReadUins(uins, &list)) return E_INVALIDARG;
-    if (fail_adds_ > 0) {
-      --fail_adds_;
-      return fail_code_;
-    }
+    if (HRESULT hr = Failure(FrequentOperation::kAdd); FAILED(hr)) return hr;
     FrequentContactsState next = state_;
     FrequentFolder* target = Find(next, folder);
     if (target == nullptr) return E_INVALIDARG;
@@ -172,6 +173,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
   HRESULT CreateFolder(DWORD kind, const wchar_t* name, DWORD* id) override {
     if (name == nullptr || id == nullptr) return E_POINTER;
     if (kind != 1) return E_INVALIDARG;
+    if (HRESULT hr = Failure(FrequentOperation::kCreateFolder); FAILED(hr)) return hr;
     std::wstring trimmed = Trim(name);
     if (trimmed.empty() || trimmed.size() > kMaxNameLength) return E_INVALIDARG;
     if (state_.folders.size() >= CurrentLimits().groups) return E_FAIL;
@@ -186,9 +188,8 @@ class Manager : public RefCounted<IFrequentContactsHost> {
     return S_OK;
   }
 
-  HRESULT FailAdds(DWORD count, HRESULT code) override {
-    fail_adds_ = count;
-    fail_code_ = code;
+  HRESULT SetFailure(FrequentOperation operation, HRESULT code) override {
+    failures_[operation] = code;
     return S_OK;
   }
 
@@ -254,6 +255,10 @@ class Manager : public RefCounted<IFrequentContactsHost> {
     *out = array.Detach();
     return S_OK;
   }
+  HRESULT Failure(FrequentOperation operation) const {
+    auto found = failures_.find(operation);
+    return found == failures_.end() ? S_OK : found->second;
+  }
   HRESULT Commit(FrequentContactsState next) {
     HRESULT hr = store_->Save(next);
     if (SUCCEEDED(hr)) state_ = std::move(next);
@@ -262,8 +267,7 @@ class Manager : public RefCounted<IFrequentContactsHost> {
 
   std::unique_ptr<FrequentContactsStore> store_;
   FrequentContactsState state_;
-  DWORD fail_adds_ = 0;
-  HRESULT fail_code_ = E_FAIL;
+  std::map<FrequentOperation, HRESULT> failures_;
 };
 
 }  // namespace

@@ -114,16 +114,23 @@ class FrequentContactsStore {
 KZ_PLATFORM_API std::unique_ptr<FrequentContactsStore> CreateMemoryFrequentStore(
     FrequentContactsState initial = {});
 
+// Operations whose failure a host can provoke.
+enum class FrequentOperation { kFolderList, kLimits, kGetFolder, kAdd, kCreateFolder };
+
+}  // namespace platform
+
 // The host's view of the in-memory manager.
 struct IFrequentContactsHost : IFrequentContactsMgr {
   using Base = IFrequentContactsMgr;
   static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5AB2}");
-  // Makes the next `count` calls of AddContacts fail with `code` (for
-  // tests of faults); 0 ends it.
-  virtual HRESULT FailAdds(DWORD count, HRESULT code) = 0;
+  // Makes every later call of `operation` answer `code` without acting (for
+  // tests of faults); S_OK makes it work again.
+  virtual HRESULT SetFailure(platform::FrequentOperation operation, HRESULT code) = 0;
   // A copy of the folders as they are now.
-  virtual HRESULT GetState(FrequentContactsState* state) = 0;
+  virtual HRESULT GetState(platform::FrequentContactsState* state) = 0;
 };
+
+namespace platform {
 
 // Creates a manager over `store` (taken over; null: an in-memory store); one
 // reference for the caller. E_POINTER for a null slot; the store's failure
