@@ -26,7 +26,8 @@
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
-  X(Click)
+  X(Click)                       \
+  X(Frequent)
 
 namespace wrenutil_app {
 
