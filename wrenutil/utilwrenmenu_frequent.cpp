@@ -9,8 +9,9 @@
 #include "include/frecontact/utilwrenfrecontact.h"
 #include "include/utilwrenright.h"
 #include "platform/afutil/afutil.h"
-#include "platform/afutil/inputdialog.h"
+#include "platform/afutil/mainframe.h"
 #include "platform/common/fmtstring.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/lifetime.h"
 #include "platform/gf/gf_event.h"
 #include "platform/kernelutil/kernelutil.h"
@@ -272,7 +273,12 @@ HRESULT CMenuEvtSink::OnClickMenuItem(IUnknown*, DWORD, IKZData* params) {
 
 DWORD CMenuEvtSink::RunAddFolderDialog(IGFFrame* parent) {
   CKZComPtr<IKZInputDialog> dialog;
-  if (!CreateObject(IKZInputDialog::kIid, &dialog) || !dialog) {
+  wrenutil::internal::CallCore(&dialog, L"! L\"CreateObject时Util::Core::GetCurrentCore失败.\"",
+                               109, [](IKZCore* core, void** slot) {
+                                 return core->CreateObject(IKZInputDialog::kClsid,
+                                                           IKZInputDialog::kIid, slot);
+                               });
+  if (!dialog) {
     WREN_ASSERT_AT(L"FALSE", kSource, kLineDialogNoObject);
     return kNoFolder;
   }
@@ -290,10 +296,9 @@ DWORD CMenuEvtSink::RunAddFolderDialog(IGFFrame* parent) {
   CKZComPtr<IKZMainFrameService> main_frame;
   GetService(IKZMainFrameService::kIid, &main_frame);
   if (main_frame) main_frame->BeginModal();
-  int result = 1;
-  HRESULT hr = dialog->DoModal(bag, parent, &result);
+  const HRESULT result = dialog->DoModal(bag, parent);
   if (main_frame) main_frame->EndModal();
-  if (FAILED(hr) || result == 1) return kNoFolder;
+  if (result != S_OK) return kNoFolder;  // 1: cancelled; a failure counts the same
 
   const CKZStringW name = StrField(bag, "strInputText");
   if (name.IsEmpty()) return kNoFolder;

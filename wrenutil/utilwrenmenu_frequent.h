@@ -27,6 +27,8 @@
 //   failure to create the add-folder bag leaves the item without data.
 // - The dialog's answer is used as it comes back (the dialog object
 //   enforces its length limit); a dialog that fails counts as cancelled.
+// - The input dialog is created with its class id and asked for
+//   IKZInputDialog (platform/common/kzdialog.h).
 #ifndef WRENUTIL_WRENUTIL_UTILWRENMENU_FREQUENT_H_
 #define WRENUTIL_WRENUTIL_UTILWRENMENU_FREQUENT_H_
 

@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "platform/afutil/inputdialog.h"
+#include "platform/afutil/mainframe.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/lifetime.h"
 #include "platform/gf/gf_event.h"
 #include "platform/kernelutil/configservice.h"
@@ -42,17 +42,7 @@ class FrequentMenuTest : public MenuTest {
     CKZComPtr<IKZMainFrameService> frame;
     platform::CreateMemoryMainFrameService(&frame);
     AddService(IKZMainFrameService::kIid, frame);
-    platform::RegisterInputDialog(
-        core(), [this](const std::wstring& title, const std::wstring& prompt, std::wstring* text) {
-          platform::NoteCall(L"dialog(" + title + L", " + prompt + L")");
-          if (answers_.empty() || !answers_.front()) {
-            if (!answers_.empty()) answers_.pop_front();
-            return false;
-          }
-          *text = *answers_.front();
-          answers_.pop_front();
-          return true;
-        });
+    platform::RegisterDialogObjects(core());
     platform::AddReportExtension(core(), kReportPoint, [](const wchar_t* code) {
       platform::NoteCall(std::wstring(L"report ") + code);
     });
@@ -77,7 +67,6 @@ class FrequentMenuTest : public MenuTest {
     AddService(IFrequentContactsMgr::kIid, manager_);
     SetRights(0);
     SetLimits(20, 500, 100);
-    answers_.clear();
     platform::TakeCallJournal();
     seen_asserts_ = asserts().size();
   }
@@ -136,7 +125,11 @@ class FrequentMenuTest : public MenuTest {
   HRESULT Choose(IGFMenu* menu, DWORD index) { return platform::ChooseGFMenuItem(menu, index); }
 
   CKZComPtr<IFrequentContactsHost> manager_;
-  std::deque<std::optional<std::wstring>> answers_;  // nullopt: cancel
+  // The answer the input dialog gets (nullopt: cancelled).
+  void Answer(std::optional<std::wstring> text) {
+    dialogs().QueueAnswer(text ? platform::DialogAnswer::Confirm(*text)
+                               : platform::DialogAnswer::Cancel());
+  }
   std::size_t seen_asserts_ = 0;
 };
 
@@ -466,51 +459,42 @@ TEST_F(FrequentMenuTest, AddFolderDialog) {
   } kCases[] = {
       {"named",
        L"Team",
-       {L"MainFrame.BeginModal",
-        L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)",
-        L"MainFrame.EndModal", L"FrequentCreateFolder(1, \"Team\") = 3",
+       {L"MainFrame.BeginModal", L"MainFrame.EndModal", L"FrequentCreateFolder(1, \"Team\") = 3",
         L"FrequentAdd(10002 -> 3)"}},
       {"cut to 24 UTF-8 bytes",
        L"一二三四五六七八九",
-       {L"MainFrame.BeginModal",
-        L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)",
-        L"MainFrame.EndModal", L"FrequentCreateFolder(1, \"一二三四五六七八\") = 3",
-        L"FrequentAdd(10002 -> 3)"}},
-      {"cancelled",
-       std::nullopt,
-       {L"MainFrame.BeginModal",
-        L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)",
-        L"MainFrame.EndModal"}},
-      {"empty",
-       L"",
-       {L"MainFrame.BeginModal",
-        L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)",
-        L"MainFrame.EndModal"}},
-      {"blank: the manager refuses",
-       L"   ",
-       {L"MainFrame.BeginModal",
-        L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)",
-        L"MainFrame.EndModal"}},
+       {L"MainFrame.BeginModal", L"MainFrame.EndModal",
+        L"FrequentCreateFolder(1, \"一二三四五六七八\") = 3", L"FrequentAdd(10002 -> 3)"}},
+      {"cancelled", std::nullopt, {L"MainFrame.BeginModal", L"MainFrame.EndModal"}},
+      {"empty", L"", {L"MainFrame.BeginModal", L"MainFrame.EndModal"}},
+      {"blank: the manager refuses", L"   ", {L"MainFrame.BeginModal", L"MainFrame.EndModal"}},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     Reset();
-    answers_ = {c.answer};
+    Answer(c.answer);
     CKZComPtr<IGFMenu> menu = Build({kMember});
     EXPECT_EQ(Choose(menu, 3), S_OK);
     EXPECT_EQ(Journal(), c.journal);
     menu = nullptr;
   }
+  // What the dialog was asked, once per case.
+  const std::wstring kAsked =
+      L"InputDialog(no owner, \"WREN_Frequent_AddFolderWndTitle\", "
+      L"\"WREN_Frequent_AddFolderWndDsc\", \"\", limit 24 utf8)";
+  const std::vector<std::wstring> transcript = dialogs().Transcript();
+  ASSERT_EQ(transcript.size(), 5u);
+  EXPECT_EQ(transcript[0], kAsked + L" -> \"Team\"");
+  EXPECT_EQ(transcript[2], kAsked + L" -> cancel");
 }
 
 TEST_F(FrequentMenuTest, AddFolderWithoutDialogOrMainFrame) {
   AddService(IKZMainFrameService::kIid, nullptr);
-  answers_ = {L"Team"};
+  Answer(L"Team");
   CKZComPtr<IGFMenu> menu = Build({kMember});
   EXPECT_EQ(Choose(menu, 3), S_OK);
-  EXPECT_EQ(Journal().front(),
-            L"dialog(WREN_Frequent_AddFolderWndTitle, WREN_Frequent_AddFolderWndDsc)");
-  core()->RegisterFactory(IKZInputDialog::kIid, nullptr);
+  EXPECT_EQ(Journal().front(), L"FrequentCreateFolder(1, \"Team\") = 3");
+  core()->RegisterFactory(IKZInputDialog::kClsid, nullptr);
   EXPECT_EQ(Choose(menu, 3), S_OK);
   EXPECT_EQ(Journal(), Notes{});
   EXPECT_EQ(AssertLines(), (Notes{L"2838:FALSE"}));

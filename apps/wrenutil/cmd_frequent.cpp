@@ -15,6 +15,7 @@
 #include "apps/wrenutil/host_menu.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
+#include "platform/common/kzdialog.h"
 #include "platform/gf/gf_event.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/calljournal.h"
@@ -42,23 +43,35 @@ struct FrequentOptions {
   std::optional<std::string> folder_name;
 };
 
-// The input dialog of the demo: the name given with --folder-name, else a
-// line read from the terminal (end of input cancels).
-platform::InputAsker Asker(const FrequentOptions& o, AppContext& context) {
-  std::optional<std::string> given = o.folder_name;
-  std::ostream* err = context.err;
-  return [given, err](const std::wstring& title, const std::wstring& prompt, std::wstring* text) {
-    if (given) {
-      *text = Wide(*given);
-      return true;
+// The dialogs of the demo: the terminal's, except that the input dialog
+// answers with --folder-name when it was given. Installed for one command.
+class DemoDialogs : public platform::DialogProvider {
+ public:
+  explicit DemoDialogs(std::optional<std::string> folder_name)
+      : folder_name_(std::move(folder_name)) {}
+  platform::DialogAnswer Show(const platform::DialogRequest& request) override {
+    if (request.kind == platform::DialogKind::kInputDialog && folder_name_) {
+      return platform::DialogAnswer::Confirm(Wide(*folder_name_));
     }
-    *err << Utf8(title) << ": " << Utf8(prompt) << ' ' << std::flush;
-    std::string line;
-    if (!std::getline(std::cin, line)) return false;
-    *text = Wide(line);
-    return true;
-  };
-}
+    return terminal_.Show(request);
+  }
+
+ private:
+  std::optional<std::string> folder_name_;
+  platform::TerminalDialogProvider terminal_;
+};
+
+class ScopedDialogs {
+ public:
+  explicit ScopedDialogs(std::shared_ptr<platform::DialogProvider> provider)
+      : previous_(platform::SetDialogProvider(std::move(provider))) {}
+  ~ScopedDialogs() { platform::SetDialogProvider(previous_); }
+  ScopedDialogs(const ScopedDialogs&) = delete;
+  ScopedDialogs& operator=(const ScopedDialogs&) = delete;
+
+ private:
+  std::shared_ptr<platform::DialogProvider> previous_;
+};
 
 // Collects assertions so that they are printed with the results.
 class Assertions {
@@ -180,9 +193,9 @@ long FindItem(IGFMenu* menu, IFrequentContactsHost* manager, const std::string& 
   return -1;
 }
 
-std::unique_ptr<MenuServices> Install(AppContext& context, platform::InputAsker ask = nullptr) {
+std::unique_ptr<MenuServices> Install(AppContext& context) {
   std::string error;
-  auto services = MenuServices::Install(*context.host, &error, std::move(ask));
+  auto services = MenuServices::Install(*context.host, &error);
   if (!services) context.Fail(error, kExitFailure);
   return services;
 }
@@ -207,8 +220,9 @@ void RunMenu(const FrequentOptions& o, AppContext& context) {
 
 void RunClick(const FrequentOptions& o, AppContext& context) {
   if (!CheckUins(context, o.uins)) return;
-  auto services = Install(context, Asker(o, context));
+  auto services = Install(context);
   if (!services) return;
+  ScopedDialogs dialogs(std::make_shared<DemoDialogs>(o.folder_name));
   Assertions assertions;
   int result = 0;
   CKZComPtr<IGFMenu> menu = BuildMenu(o, context, &result);

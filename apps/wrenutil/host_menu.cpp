@@ -2,8 +2,11 @@
 
 #include "apps/wrenutil/host.h"
 #include "platform/afutil/afutil.h"
+#include "platform/afutil/mainframe.h"
 #include "platform/common/convert.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/store.h"
 #include "platform/gf/gf_extension.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/calljournal.h"
@@ -46,8 +49,7 @@ void AppendPluginItem(IGFMenu* menu, IKZData* context, const wchar_t* name) {
 
 }  // namespace
 
-std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* error,
-                                                    platform::InputAsker ask) {
+std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* error) {
   std::unique_ptr<MenuServices> self(new MenuServices());
   self->host_ = &host;
   const Sample& sample = host.sample();
@@ -79,8 +81,8 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
     }
   }
   if (FAILED(platform::CreateFrequentContactsManager(
-          platform::CreateMemoryFrequentStore(std::move(frequent)), &self->frequent_))) {
-    *error = "cannot start the frequent-contacts manager";
+          platform::CreateProfileFrequentStore(std::move(frequent)), &self->frequent_))) {
+    *error = "cannot read the frequent contacts from the profile: " + platform::LastStoreError();
     return nullptr;
   }
   self->SyncFrequentFolders();
@@ -147,10 +149,7 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   if (FAILED(platform::CreateMemoryServerConfigService(limits, &config)) ||
       FAILED(platform::CreateMemoryRightService(1, &rights)) ||
       FAILED(platform::CreateMemoryMainFrameService(&main_frame)) ||
-      FAILED(platform::RegisterInputDialog(
-          core, ask ? std::move(ask) : [](const std::wstring&, const std::wstring&, std::wstring*) {
-            return false;
-          }))) {
+      FAILED(platform::RegisterDialogObjects(core))) {
     *error = "cannot register the frequent-contacts services";
     return nullptr;
   }
@@ -200,7 +199,7 @@ MenuServices::~MenuServices() {
   host_->RegisterService(IKZServerConfigService::kIid, nullptr);
   host_->RegisterService(IKZRightService::kIid, nullptr);
   host_->RegisterService(IKZMainFrameService::kIid, nullptr);
-  core->RegisterFactory(IKZInputDialog::kIid, nullptr);
+  core->RegisterFactory(IKZInputDialog::kClsid, nullptr);
   core->RegisterExtensionPoint(kBuddyPoint, nullptr);
   core->RegisterExtensionPoint(kDeptPoint, nullptr);
   core->RegisterExtensionPoint(kReportPoint, nullptr);

@@ -6,18 +6,18 @@
 //
 // Frequent contacts: one manager serves both the folder menus and the buddy
 // menu's frequent-contacts entries (whose group list is copied from it), so
-// both show the same folders. It starts from the organisation's
-// "rpt_frequent_folder" and its limits come from "frequent_limits" (as
-// server configuration items). The rights service answers 1 (outer contacts
-// may be added), the main-frame service notes modal dialogs, and the input
-// dialog asks through MenuOptions::ask.
+// both show the same folders. It keeps its folders in the user's profile
+// store; a new profile starts from the organisation's "rpt_frequent_folder".
+// Its limits come from "frequent_limits" (as server configuration items).
+// The rights service answers 1 (outer contacts may be added), the main-frame
+// service notes modal dialogs, and the input-dialog object shows through the
+// installed dialog provider.
 #ifndef WRENUTIL_APPS_WRENUTIL_HOST_MENU_H_
 #define WRENUTIL_APPS_WRENUTIL_HOST_MENU_H_
 
 #include <memory>
 #include <string>
 
-#include "platform/afutil/inputdialog.h"
 #include "platform/common/kzptr.h"
 #include "platform/kernelutil/frequentcontacts.h"
 #include "platform/kernelutil/menuservices.h"
@@ -29,10 +29,9 @@ class Host;
 // Installs everything on `host`'s core when made; the host must outlive it.
 class MenuServices {
  public:
-  // Returns null and fills *error when a service cannot be registered.
-  // `ask` answers the input dialog (none: every dialog is cancelled).
-  static std::unique_ptr<MenuServices> Install(Host& host, std::string* error,
-                                               platform::InputAsker ask = nullptr);
+  // Returns null and fills *error when a service cannot be registered or
+  // the frequent contacts cannot be read from the profile.
+  static std::unique_ptr<MenuServices> Install(Host& host, std::string* error);
   ~MenuServices();
   MenuServices(const MenuServices&) = delete;
   MenuServices& operator=(const MenuServices&) = delete;

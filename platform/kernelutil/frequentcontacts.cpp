@@ -6,9 +6,11 @@
 #include <set>
 #include <utility>
 
+#include "platform/common/convert.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzptr.h"
 #include "platform/common/refcounted.h"
+#include "platform/common/store.h"
 #include "platform/kernelutil/calljournal.h"
 #include "platform/kernelutil/configservice.h"
 
@@ -287,6 +289,124 @@ HRESULT CreateFrequentContactsManager(std::unique_ptr<FrequentContactsStore> sto
   for (const auto& folder : state.folders) state.next_id = std::max(state.next_id, folder.id + 1);
   *manager = new Manager(std::move(store), std::move(state));
   return S_OK;
+}
+
+}  // namespace platform
+
+// The profile-store side.
+namespace platform {
+namespace {
+
+constexpr const char* kSteps[] = {
+    "CREATE TABLE frequent_folder(id INTEGER PRIMARY KEY, position INTEGER NOT NULL, "
+    "name TEXT NOT NULL);"
+    "CREATE TABLE frequent_contact(folder_id INTEGER NOT NULL, position INTEGER NOT NULL, "
+    "uin INTEGER NOT NULL, PRIMARY KEY(folder_id, position));"
+    "CREATE TABLE frequent_state(key TEXT PRIMARY KEY, value INTEGER NOT NULL)",
+};
+constexpr StoreSchema kSchema{"frequent_contacts", kSteps};
+
+std::string ToUtf8(const std::wstring& text) {
+  CKZStringA a = Util::Convert::Utf8FromWS(text.c_str(), static_cast<int>(text.size()));
+  return std::string(a.GetString(), static_cast<std::size_t>(a.GetLength()));
+}
+
+bool IsU32(std::int64_t value) { return value >= 0 && value <= 0xFFFFFFFFll; }
+
+class ProfileStore : public FrequentContactsStore {
+ public:
+  explicit ProfileStore(FrequentContactsState seed) : seed_(std::move(seed)) {}
+
+  HRESULT Load(FrequentContactsState* state) override {
+    FrequentContactsState loaded;
+    bool saved = false;
+    HRESULT hr = RunInProfile(kSchema, StoreAccess::kRead, [&](sql::Db& db) -> HRESULT {
+      sql::Statement next, folders, contacts;
+      if (!db.Prepare("SELECT value FROM frequent_state WHERE key = 'next_id'", &next) ||
+          !db.Prepare("SELECT id, name FROM frequent_folder ORDER BY position", &folders) ||
+          !db.Prepare("SELECT folder_id, uin FROM frequent_contact ORDER BY folder_id, position",
+                      &contacts)) {
+        return KZ_E_STORE;
+      }
+      auto step = next.Next();
+      if (step == sql::Statement::Step::kError) return KZ_E_STORE;
+      if (step == sql::Statement::Step::kDone) return S_OK;  // never saved
+      saved = true;
+      if (!IsU32(next.ColumnInt64(0))) return KZ_E_STORE_BADDATA;
+      loaded.next_id = static_cast<DWORD>(next.ColumnInt64(0));
+      while ((step = folders.Next()) == sql::Statement::Step::kRow) {
+        const std::int64_t id = folders.ColumnInt64(0);
+        std::string_view name = folders.ColumnText(1);
+        if (!IsU32(id) || id == 0 || id >= loaded.next_id || name.empty()) {
+          return KZ_E_STORE_BADDATA;
+        }
+        for (const auto& f : loaded.folders) {
+          if (f.id == id) return KZ_E_STORE_BADDATA;
+        }
+        loaded.folders.push_back(
+            {static_cast<DWORD>(id),
+             Util::Convert::Utf8ToWS(name.data(), static_cast<int>(name.size())).str(),
+             {}});
+      }
+      if (step == sql::Statement::Step::kError) return KZ_E_STORE;
+      while ((step = contacts.Next()) == sql::Statement::Step::kRow) {
+        const std::int64_t folder = contacts.ColumnInt64(0), uin = contacts.ColumnInt64(1);
+        if (!IsU32(uin) || uin == 0) return KZ_E_STORE_BADDATA;
+        auto it = std::find_if(loaded.folders.begin(), loaded.folders.end(),
+                               [&](const FrequentFolder& f) { return f.id == folder; });
+        if (it == loaded.folders.end()) return KZ_E_STORE_BADDATA;
+        it->uins.push_back(static_cast<DWORD>(uin));
+      }
+      return step == sql::Statement::Step::kError ? KZ_E_STORE : S_OK;
+    });
+    if (FAILED(hr)) return hr;
+    *state = saved ? std::move(loaded) : seed_;
+    return S_OK;
+  }
+
+  HRESULT Save(const FrequentContactsState& state) override {
+    return RunInProfile(kSchema, StoreAccess::kWrite, [&](sql::Db& db) -> HRESULT {
+      if (!db.Exec("DELETE FROM frequent_contact; DELETE FROM frequent_folder;")) {
+        return KZ_E_STORE;
+      }
+      sql::Statement folder, contact, next;
+      if (!db.Prepare("INSERT INTO frequent_folder(id, position, name) VALUES(?, ?, ?)", &folder) ||
+          !db.Prepare("INSERT INTO frequent_contact(folder_id, position, uin) VALUES(?, ?, ?)",
+                      &contact) ||
+          !db.Prepare("INSERT INTO frequent_state(key, value) VALUES('next_id', ?) "
+                      "ON CONFLICT(key) DO UPDATE SET value = excluded.value",
+                      &next)) {
+        return KZ_E_STORE;
+      }
+      std::int64_t position = 0;
+      for (const auto& f : state.folders) {
+        folder.Reset();
+        if (!folder.Bind(1, std::int64_t{f.id}) || !folder.Bind(2, position++) ||
+            !folder.Bind(3, ToUtf8(f.name)) || !folder.Run()) {
+          return KZ_E_STORE;
+        }
+        std::int64_t index = 0;
+        for (DWORD uin : f.uins) {
+          contact.Reset();
+          if (!contact.Bind(1, std::int64_t{f.id}) || !contact.Bind(2, index++) ||
+              !contact.Bind(3, std::int64_t{uin}) || !contact.Run()) {
+            return KZ_E_STORE;
+          }
+        }
+      }
+      if (!next.Bind(1, std::int64_t{state.next_id}) || !next.Run()) return KZ_E_STORE;
+      return S_OK;
+    });
+  }
+
+ private:
+  FrequentContactsState seed_;
+};
+
+}  // namespace
+
+std::unique_ptr<FrequentContactsStore> CreateProfileFrequentStore(FrequentContactsState seed) {
+  return std::make_unique<ProfileStore>(std::move(seed));
 }
 
 }  // namespace platform

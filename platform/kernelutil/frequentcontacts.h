@@ -114,6 +114,15 @@ class FrequentContactsStore {
 KZ_PLATFORM_API std::unique_ptr<FrequentContactsStore> CreateMemoryFrequentStore(
     FrequentContactsState initial = {});
 
+// A store in the signed-in user's profile store (platform/common/store.h),
+// component "frequent_contacts". Until the first Save the profile holds
+// nothing of it and Load answers `seed` (the folders a new profile starts
+// with). Load refuses what no Save writes (a folder id 0 or seen twice, an
+// empty name, a contact number 0, a contact of a missing folder, a folder id
+// not below the next id) with KZ_E_STORE_BADDATA.
+KZ_PLATFORM_API std::unique_ptr<FrequentContactsStore> CreateProfileFrequentStore(
+    FrequentContactsState seed = {});
+
 // Operations whose failure a host can provoke.
 enum class FrequentOperation { kFolderList, kLimits, kGetFolder, kAdd, kCreateFolder };
 
