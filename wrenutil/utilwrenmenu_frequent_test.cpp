@@ -339,6 +339,10 @@ TEST_F(FrequentMenuTest, AddContactMenuOverloads) {
   EXPECT_EQ(TopNames(menu), L"strFrequentFoldeItem ---- Frequent_Add_Folder");
   menu->Release();
   EXPECT_EQ(GetAddContactMenu(kSelf, nullptr, nullptr), 0);
+  menu = nullptr;
+  EXPECT_EQ(GetAddContactMenu(nullptr, &menu, nullptr, nullptr), 0);
+  EXPECT_EQ(GetAddContactMenu(Uins({kMember}), nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(menu, nullptr);
 }
 
 // ---------------------------------------------------------------------------

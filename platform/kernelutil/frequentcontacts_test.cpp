@@ -9,6 +9,8 @@
 #include "platform/common/kzdata.h"
 #include "platform/common/kzjson.h"
 #include "platform/common/kzptr.h"
+#include "platform/common/sqlite_db.h"
+#include "platform/common/store.h"
 #include "platform/kernelutil/calljournal.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/testing/platform_test.h"
@@ -177,6 +179,91 @@ TEST_F(FrequentContactsTest, StoreFailuresUndoTheChange) {
             kDenied);
   EXPECT_FALSE(unreadable);
   EXPECT_EQ(platform::CreateFrequentContactsManager(nullptr, nullptr), E_POINTER);
+}
+
+}  // namespace
+
+namespace {
+
+// The profile-store side: kept across managers (and so across processes),
+// refused when damaged.
+class FrequentProfileTest : public platform::testing::PlatformTest {
+ protected:
+  static platform::FrequentContactsState Seed() {
+    platform::FrequentContactsState seed;
+    seed.folders = {{1, L"项目组", {10, 11}}, {3, L"Leads", {}}};
+    return seed;
+  }
+  static CKZComPtr<IFrequentContactsHost> Open(HRESULT expected = S_OK) {
+    CKZComPtr<IFrequentContactsHost> manager;
+    EXPECT_EQ(platform::CreateFrequentContactsManager(platform::CreateProfileFrequentStore(Seed()),
+                                                      &manager),
+              expected);
+    return manager;
+  }
+  static std::string Folders(IFrequentContactsHost* manager) {
+    CKZComPtr<IKZArray> folders;
+    manager->GetFolderList(&folders);
+    return platform::KZArrayToJson(folders);
+  }
+  static HRESULT Sql(const char* statement) {
+    std::string path, error;
+    if (!platform::ProfilePath(&path, &error)) return E_FAIL;
+    platform::sql::Db db;
+    if (!db.Open(path, platform::sql::Db::Mode::kReadWrite, 1000) || !db.Exec(statement)) {
+      return E_FAIL;
+    }
+    return S_OK;
+  }
+};
+
+TEST_F(FrequentProfileTest, ChangesOutliveTheManager) {
+  {
+    CKZComPtr<IFrequentContactsHost> first = Open();
+    EXPECT_EQ(Folders(first), R"([{"GroupID":1,"GroupName":"项目组","TotalChildren":2},)"
+                              R"({"GroupID":3,"GroupName":"Leads","TotalChildren":0}])");
+    DWORD id = 0;
+    EXPECT_EQ(first->CreateFolder(1, L"新的", &id), S_OK);
+    EXPECT_EQ(id, 4u);
+    CKZComPtr<IKZArray> uins;
+    Util::Data::CreateKZArray(&uins);
+    uins->AddDWord(12);
+    uins->AddDWord(10);
+    EXPECT_EQ(first->AddContacts(uins, 3), S_OK);
+    EXPECT_EQ(first->RemoveContacts(uins, 1), S_OK);
+  }
+  platform::CloseStores();
+  CKZComPtr<IFrequentContactsHost> second = Open();
+  EXPECT_EQ(Folders(second), R"([{"GroupID":1,"GroupName":"项目组","TotalChildren":1},)"
+                             R"({"GroupID":3,"GroupName":"Leads","TotalChildren":2},)"
+                             R"({"GroupID":4,"GroupName":"新的","TotalChildren":0}])");
+  platform::FrequentContactsState state;
+  second->GetState(&state);
+  EXPECT_EQ(state.folders[1].uins, (std::vector<DWORD>{12, 10}));  // order kept
+  EXPECT_EQ(state.next_id, 5u);
+}
+
+TEST_F(FrequentProfileTest, DamagedRowsAreRefused) {
+  const char* kDamage[] = {
+      "UPDATE frequent_contact SET uin = 0",
+      "UPDATE frequent_folder SET name = '' WHERE id = 1",
+      "UPDATE frequent_contact SET folder_id = 77",
+      "UPDATE frequent_state SET value = 2",  // ids must stay below the next id
+      "UPDATE frequent_contact SET uin = 4294967296",
+  };
+  for (const char* damage : kDamage) {
+    SCOPED_TRACE(damage);
+    {
+      CKZComPtr<IFrequentContactsHost> manager = Open();
+      DWORD id = 0;
+      ASSERT_EQ(manager->CreateFolder(1, L"x", &id), S_OK);  // writes the seed and the folder
+    }
+    ASSERT_EQ(Sql(damage), S_OK);
+    EXPECT_FALSE(Open(KZ_E_STORE_BADDATA));
+    ASSERT_EQ(Sql("DELETE FROM frequent_contact; DELETE FROM frequent_folder; "
+                  "DELETE FROM frequent_state"),
+              S_OK);
+  }
 }
 
 }  // namespace
