@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "common/include/utilcore.h"
+#include "gf/include/igfevent.h"
+#include "include/frecontact/ifrequentcontactsmgrnew.h"
 #include "include/frecontact/utilwrenfrecontact.h"
 #include "include/utilwrenright.h"
 #include "platform/afutil/afutil.h"
@@ -107,13 +109,20 @@ CMenuEvtSink& CMenuEvtSink::Instance() {
 }
 
 CMenuEvtSink::CMenuEvtSink() {
-  CParamComObjectNoLock<CGFEventListener<CMenuEvtSink>>::CreateInstance(this, &listener_);
-  if (listener_) {
-    listener_->BindEvent(1, &CMenuEvtSink::OnClickMenuItem);
+  CGFEventListener<CMenuEvtSink>* listener = nullptr;
+  CParamComObjectNoLock<CGFEventListener<CMenuEvtSink>>::CreateInstance(this, &listener);
+  if (listener != nullptr) {
+    listener->BindEvent(1, &CMenuEvtSink::OnClickMenuItem);
+    listener_.Attach(listener);
     platform::DeclareProcessObject(listener_.Get());
   }
-  CParamComObjectNoLock<CFrequentInfoEventNew<CMenuEvtSink>>::CreateInstance(this, &frequent_);
-  if (frequent_) platform::DeclareProcessObject(frequent_.Get());
+  // None of its events is bound.
+  CFrequentInfoEventNew<CMenuEvtSink>* frequent = nullptr;
+  CParamComObjectNoLock<CFrequentInfoEventNew<CMenuEvtSink>>::CreateInstance(this, &frequent);
+  if (frequent != nullptr) {
+    frequent_.Attach(frequent);
+    platform::DeclareProcessObject(frequent_.Get());
+  }
 }
 
 void CMenuEvtSink::ReplaceSelection(CKZComPtr<IKZArray> selection) {

@@ -32,12 +32,12 @@
 #ifndef WRENUTIL_WRENUTIL_UTILWRENMENU_FREQUENT_H_
 #define WRENUTIL_WRENUTIL_UTILWRENMENU_FREQUENT_H_
 
-#include "gf/include/igfevent.h"
-#include "include/frecontact/ifrequentcontactsmgrnew.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzptr.h"
 #include "platform/gf/gf_element.h"
+#include "platform/gf/gf_event.h"
 #include "platform/gf/gf_menu.h"
+#include "platform/kernelutil/frequentcontacts.h"
 #include "wrenutil/export.h"
 
 namespace Util::UtilWRENMenu::FrequentContactsMenu {
@@ -106,8 +106,9 @@ class WRENUTIL_API CMenuEvtSink {
   DWORD RunAddFolderDialog(IGFFrame* parent);
 
   CKZComPtr<IKZArray> selection_;
-  CKZComPtr<CGFEventListener<CMenuEvtSink>> listener_;
-  CKZComPtr<CFrequentInfoEventNew<CMenuEvtSink>> frequent_;
+  // A CGFEventListener<CMenuEvtSink> and a CFrequentInfoEventNew<CMenuEvtSink>.
+  CKZComPtr<IGFEventListener> listener_;
+  CKZComPtr<IFrequentInfoEventNew> frequent_;
 };
 
 }  // namespace Util::UtilWRENMenu::FrequentContactsMenu

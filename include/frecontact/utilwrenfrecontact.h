@@ -7,7 +7,7 @@
 #define WRENUTIL_INCLUDE_FRECONTACT_UTILWRENFRECONTACT_H_
 
 #include "common/include/utilcore.h"
-#include "include/frecontact/ifrequentcontactsmgrnew.h"
+#include "frecontact/ifrequentcontactsmgrnew.h"
 #include "platform/common/kzdata.h"
 #include "platform/common/kzptr.h"
 

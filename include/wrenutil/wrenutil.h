@@ -20,10 +20,17 @@
 #include "platform/kernelutil/kernelutil.h"
 // Contact menus: GF menus and extension points, the services the menus ask.
 #include "platform/afutil/afutil.h"
+#include "platform/afutil/mainframe.h"
+#include "platform/common/fmtstring.h"
+#include "platform/common/kzdispatch.h"
+#include "platform/common/lifetime.h"  // objects kept for the process, for the same check
+#include "platform/gf/gf_event.h"
 #include "platform/gf/gf_extension.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactstate.h"
+#include "platform/kernelutil/frequentcontacts.h"
 #include "platform/kernelutil/menuservices.h"
+#include "platform/kernelutil/rights.h"
 // Text and UI elements: fonts, elements and frames, the text engine.
 #include "platform/gf/gdiplus_types.h"
 #include "platform/gf/gf_element.h"
@@ -43,5 +50,6 @@
 #include "wrenutil/ui.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
+#include "wrenutil/utilwrenmenu_frequent.h"
 
 #endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
