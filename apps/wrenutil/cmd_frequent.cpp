@@ -127,16 +127,6 @@ void PrintJournal(std::ostream& out) {
   for (const auto& note : notes) out << "  " << Utf8(note) << '\n';
 }
 
-bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
-  for (DWORD uin : uins) {
-    if (!context.host->sample().FindContact(uin)) {
-      context.Fail("no member or outer contact has the number " + std::to_string(uin));
-      return false;
-    }
-  }
-  return true;
-}
-
 // Builds the folder menu; null (and the reason printed) when there is none.
 CKZComPtr<IGFMenu> BuildMenu(const FrequentOptions& o, AppContext& context, int* result) {
   CKZComPtr<IKZArray> uins, excluded;

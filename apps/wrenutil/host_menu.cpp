@@ -1,5 +1,6 @@
 #include "apps/wrenutil/host_menu.h"
 
+#include "apps/wrenutil/app_context.h"
 #include "apps/wrenutil/host.h"
 #include "platform/afutil/afutil.h"
 #include "platform/afutil/mainframe.h"
@@ -176,6 +177,16 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   });
   platform::TakeCallJournal();
   return self;
+}
+
+bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
+  for (DWORD uin : uins) {
+    if (!context.host->sample().FindContact(uin)) {
+      context.Fail("no member or outer contact has the number " + std::to_string(uin));
+      return false;
+    }
+  }
+  return true;
 }
 
 void MenuServices::SyncFrequentFolders() {

@@ -17,6 +17,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/common/kzptr.h"
 #include "platform/kernelutil/frequentcontacts.h"
@@ -25,6 +26,11 @@
 namespace wrenutil_app {
 
 class Host;
+struct AppContext;
+
+// True when every number is a member or outer contact of the organisation;
+// else fails the command (exit 2) naming the first unknown number.
+bool CheckUins(AppContext& context, const std::vector<DWORD>& uins);
 
 // Installs everything on `host`'s core when made; the host must outlive it.
 class MenuServices {
