@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "include/frecontact/utilwrenfrecontact.h"
 #include "platform/afutil/mainframe.h"
 #include "platform/common/kzdialog.h"
 #include "platform/common/lifetime.h"
+#include "platform/common/perf.h"
 #include "platform/gf/gf_event.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/frequentcontacts.h"
@@ -567,6 +569,63 @@ TEST_F(FrequentMenuTest, SinkIsOneDeclaredProcessObject) {
   EXPECT_EQ(platform::ProcessObjectCount(), declared);
   EXPECT_EQ(sink.frequent_sink()->OnEvent1(), E_NOTIMPL);
   EXPECT_EQ(sink.frequent_sink()->OnEvent8(1, 2, 3), E_NOTIMPL);
+}
+
+}  // namespace
+}  // namespace wrenutil_menu_test
+
+namespace wrenutil_menu_test {
+namespace {
+
+// Notes each performance record in the call journal.
+class JournalRecorder : public platform::PerfRecorder {
+ public:
+  void OnRecord(const wchar_t* file, int line, int, const wchar_t* function,
+                const wchar_t* text) override {
+    platform::NoteCall(std::wstring(L"perf ") + file + L":" + std::to_wstring(line) + L" " +
+                       function + L" " + text);
+  }
+};
+
+TEST_F(FrequentMenuTest, ReportsCarryTheirLinesInAPerformanceScope) {
+  JournalRecorder recorder;
+  platform::AttachPerfRecorder(&recorder);
+  const std::wstring kFunction =
+      L" Util::UtilWRENMenu::FrequentContactsMenu::CMenuEvtSink::OnClickMenuItem ";
+  CKZComPtr<IGFMenu> menu = Build({kMember}, Bag(R"({"bShowAllFolders": 0})"));
+  Choose(menu, 0);
+  menu = Build({kMember}, Bag(R"({"bShowAllFolders": 1, "dwFromFolderId": 2})"));
+  Choose(menu, 0);
+  platform::AttachPerfRecorder(nullptr);
+  EXPECT_EQ(Journal(), (Notes{L"FrequentAdd(10002 -> 1)",
+                              L"perf wrenutil\\utilwrenmenu:2765" + kFunction +
+                                  L"*.ExtPt-CallExten<OnReport(L\"0x80024d4\")>.Begin",
+                              L"report 0x80024d4",
+                              L"perf wrenutil\\utilwrenmenu:2765" + kFunction +
+                                  L"*.ExtPt-CallExten<OnReport(L\"0x80024d4\")>.End",
+                              L"FrequentAdd(10002 -> 1)", L"FrequentRemove(10002 <- 2)",
+                              L"perf wrenutil\\utilwrenmenu:2760" + kFunction +
+                                  L"*.ExtPt-CallExten<OnReport(L\"0x80024d5\")>.Begin",
+                              L"report 0x80024d5",
+                              L"perf wrenutil\\utilwrenmenu:2760" + kFunction +
+                                  L"*.ExtPt-CallExten<OnReport(L\"0x80024d5\")>.End"}));
+}
+
+TEST_F(FrequentMenuTest, ManagerHelpersRejectNullOutputsAndMissingManager) {
+  EXPECT_EQ(Util::WRENFreContact::GetFoldersOfContact(kMember, nullptr), E_POINTER);
+  EXPECT_EQ(Util::WRENFreContact::GetLimits(nullptr), E_POINTER);
+  EXPECT_EQ(NewAsserts(), (Notes{L"281:FALSE", L"299:FALSE"}));
+  EXPECT_EQ(asserts()[0].file, L"include\\frecontact\\utilwrenfrecontact");
+  AddService(IFrequentContactsMgr::kIid, nullptr);
+  CKZComPtr<IKZArray> folders;
+  CKZComPtr<IKZData> limits;
+  DWORD id = 0;
+  EXPECT_EQ(Util::WRENFreContact::GetFolderList(&folders), E_FAIL);
+  EXPECT_EQ(Util::WRENFreContact::GetLimits(&limits), E_FAIL);
+  EXPECT_EQ(Util::WRENFreContact::AddContactsToFolder(Uins({kMember}), 1), E_FAIL);
+  EXPECT_EQ(Util::WRENFreContact::CreateFolder(1, L"x", &id), E_FAIL);
+  EXPECT_FALSE(folders);
+  EXPECT_FALSE(limits);
 }
 
 }  // namespace
