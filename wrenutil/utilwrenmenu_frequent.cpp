@@ -76,14 +76,14 @@ bool AppendItem(IGFMenu* menu, const wchar_t* text, const wchar_t* name, IKZData
 }
 
 // The u32 elements of `array` (null: none); elements that do not read as
-// u32 count as -1.
-std::vector<DWORD> Elements(IKZArrayRead* array) {
+// u32 count as `fallback`.
+std::vector<DWORD> Elements(IKZArrayRead* array, DWORD fallback) {
   std::vector<DWORD> out;
   DWORD count = 0;
   if (array == nullptr || FAILED(array->GetCount(&count))) return out;
   for (DWORD i = 0; i < count; ++i) {
-    DWORD value = kNoFolder;
-    if (FAILED(array->GetDWord(i, &value))) value = kNoFolder;
+    DWORD value = fallback;
+    if (FAILED(array->GetDWord(i, &value))) value = fallback;
     out.push_back(value);
   }
   return out;
@@ -141,8 +141,8 @@ int CMenuEvtSink::BuildFolderMenu(IKZArray* contacts, IGFMenu** menu_out, IKZDat
   CKZComPtr<IKZArray> selection;
   if (Util::Data::CreateKZArray(&selection) && selection) {
     const DWORD self = Util::Contact::GetSelfUin();
-    for (DWORD uin : Elements(contacts)) {
-      if (uin == 0 || uin == kNoFolder || uin == self) continue;
+    for (DWORD uin : Elements(contacts, 0)) {
+      if (uin == 0 || uin == self) continue;
       if (internal::IsOrgMember(uin) != 0 || Util::Contact::GetRTypeByUin(uin) == 1) {
         selection->AddDWord(uin);
       }
@@ -151,7 +151,7 @@ int CMenuEvtSink::BuildFolderMenu(IKZArray* contacts, IGFMenu** menu_out, IKZDat
   }
 
   // The offer check.
-  const std::vector<DWORD> chosen = Elements(selection_.Get());
+  const std::vector<DWORD> chosen = Elements(selection_.Get(), 0);
   if (chosen.empty()) return 0;
   const bool rights = Util::WRENRight::CanAddOuterFrequentContacts() != 0;
   bool any_member = false;
@@ -159,7 +159,7 @@ int CMenuEvtSink::BuildFolderMenu(IKZArray* contacts, IGFMenu** menu_out, IKZDat
   if (!HasOrgMembershipService() || !(rights || any_member)) return 0;
 
   std::set<DWORD> excluded_ids;
-  for (DWORD id : Elements(excluded)) {
+  for (DWORD id : Elements(excluded, kNoFolder)) {
     if (id != kNoFolder) excluded_ids.insert(id);
   }
 
@@ -168,7 +168,7 @@ int CMenuEvtSink::BuildFolderMenu(IKZArray* contacts, IGFMenu** menu_out, IKZDat
 
   std::set<DWORD> holding;
   if (show_all == 0) {
-    for (DWORD uin : Elements(contacts)) {
+    for (DWORD uin : Elements(contacts, 0)) {
       CKZComPtr<IKZArray> folders;
       if (FAILED(Util::WRENFreContact::GetFoldersOfContact(uin, &folders)) || !folders) continue;
       DWORD count = 0;
