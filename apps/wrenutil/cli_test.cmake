@@ -7,22 +7,22 @@
 # ARGS is split like a shell command line. EXPECT must match the standard
 # output followed by the standard error. The run fails on a different exit
 # code, on output that does not match, and on any "internal error" (a crash
-# message or platform objects left alive at exit).
+# message or platform objects left alive at exit). Standard input is empty.
 #
-# Every run uses DATA_DIR (emptied first; by default a folder beside this
-# run's working directory) as its XDG data folder, so that nothing is written
-# to the real home. THEN_* give a second run in the same folder: a new process
-# that must see what the first one kept.
-if(NOT DATA_DIR)
-  set(DATA_DIR "${CMAKE_CURRENT_BINARY_DIR}/cli_data")
+# DATA_DIR is made empty before the run and given to the program as
+# WRENUTIL_DATA_DIR, so that nothing is written outside it. THEN_* give a
+# second run in the same folder: a new process that must see what the first
+# one kept.
+if(DATA_DIR)
+  file(REMOVE_RECURSE "${DATA_DIR}")
+  file(MAKE_DIRECTORY "${DATA_DIR}")
+  set(ENV{WRENUTIL_DATA_DIR} "${DATA_DIR}")
 endif()
-file(REMOVE_RECURSE "${DATA_DIR}")
-file(MAKE_DIRECTORY "${DATA_DIR}")
 
 function(run_once args code expect)
   separate_arguments(argv UNIX_COMMAND "${args}")
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env XDG_DATA_HOME=${DATA_DIR} ${PROGRAM} ${argv}
+    COMMAND ${PROGRAM} ${argv}
     RESULT_VARIABLE result
     OUTPUT_VARIABLE out
     ERROR_VARIABLE err
@@ -44,4 +44,6 @@ run_once("${ARGS}" "${CODE}" "${EXPECT}")
 if(DEFINED THEN_ARGS)
   run_once("${THEN_ARGS}" "${THEN_CODE}" "${THEN_EXPECT}")
 endif()
-file(REMOVE_RECURSE "${DATA_DIR}")
+if(DATA_DIR)
+  file(REMOVE_RECURSE "${DATA_DIR}")
+endif()

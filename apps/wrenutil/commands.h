@@ -27,7 +27,10 @@
   X(Koa)                         \
   X(Menu)                        \
   X(Click)                       \
-  X(Frequent)
+  X(Frequent)                    \
+  X(Dirs)                        \
+  X(Headimage)                   \
+  X(Settings)
 
 namespace wrenutil_app {
 

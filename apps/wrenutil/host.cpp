@@ -9,8 +9,14 @@
 #include <sstream>
 
 #include "platform/common/convert.h"
+#include "platform/common/datafolders.h"
+#include "platform/common/kzdialog.h"
+#include "platform/common/kzfs.h"
 #include "platform/common/kzjson.h"
 #include "platform/common/kzlog.h"
+#include "platform/common/settingsstore.h"
+#include "platform/common/store.h"
+#include "platform/kvdata/kvdata.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
 
@@ -265,9 +271,32 @@ std::unique_ptr<Host> Host::Create(const HostOptions& options, std::string* erro
   platform::InstallCore(host->core_);
   host->installed_ = true;
 
+  // Persistent state: the data folder, the settings store, dialogs on the
+  // terminal. Nothing touches the disk before a command uses the profile.
+  if (!options.data_dir.empty()) {
+    host->previous_data_dir_ = platform::SetAppDataFolder(options.data_dir);
+  }
+  CKZComPtr<IKZSettingsStore> settings;
+  platform::CreateSettingsStore(&settings);
+  host->core_->RegisterService(IKZSettingsStore::kIid, settings);
+  platform::RegisterDialogObjects(host->core_);
+  host->previous_dialogs_ =
+      platform::SetDialogProvider(std::make_shared<platform::TerminalDialogProvider>());
+  host->persistence_set_ = true;
+
   if (options.log_to_stderr) {
     host->log_sink_ = platform::AddLogSink([](const platform::LogEntry& entry) {
       std::cerr << platform::FormatLogEntry(entry) << '\n';
+    });
+  } else {
+    // What the stores report about the user's files is always shown.
+    host->warning_sink_ = platform::AddLogSink([](const platform::LogEntry& entry) {
+      if (entry.module != L"Store") return;
+      std::cerr << "wrenutil: warning: "
+                << Util::Convert::Utf8FromWS(entry.message.c_str(),
+                                             static_cast<int>(entry.message.size()))
+                       .str()
+                << '\n';
     });
   }
   return host;
@@ -275,6 +304,13 @@ std::unique_ptr<Host> Host::Create(const HostOptions& options, std::string* erro
 
 Host::~Host() {
   if (log_sink_ >= 0) platform::RemoveLogSink(log_sink_);
+  if (warning_sink_ >= 0) platform::RemoveLogSink(warning_sink_);
+  if (persistence_set_) {
+    platform::SetDialogProvider(previous_dialogs_);
+    platform::ResetFileSystems();
+    platform::CloseStores();
+    if (previous_data_dir_) platform::SetAppDataFolder(*previous_data_dir_);
+  }
   if (installed_) {
     platform::InstallCore(nullptr);
     platform::SetSession({});
@@ -284,6 +320,58 @@ Host::~Host() {
 
 HRESULT Host::RegisterService(REFGUID id, IUnknown* service) {
   return core_->RegisterService(id, service);
+}
+
+namespace {
+// The tab-bar display setting as a fresh client has it.
+constexpr const char kDefaultTabSetting[] =
+    R"({"ShowAccount":{"@bool":true},"ShowName":{"@bool":false},)"
+    R"("ShowAllContact":{"@bool":true},"ShowOnlineContact":{"@bool":false},)"
+    R"("OnlineFirstRank":{"@bool":true},"ShowPsInfo":{"@bool":false},)"
+    R"("ShowNameOuter":{"@bool":true},"ShowStranger":{"@bool":true},)"
+    R"("ShowBlackList":{"@bool":true}})";
+
+HRESULT SeedSettings(IKZSettingsStore* store, IKZData* settings) {
+  DWORD sections = 0;
+  settings->GetFieldCount(&sections);
+  for (DWORD i = 0; i < sections; ++i) {
+    CKZBSTR section;
+    settings->GetFieldName(i, &section);
+    CKZComPtr<IKZData> keys;
+    if (FAILED(settings->GetKZData(section.c_str(), &keys))) continue;
+    DWORD count = 0;
+    keys->GetFieldCount(&count);
+    for (DWORD k = 0; k < count; ++k) {
+      CKZBSTR key;
+      keys->GetFieldName(k, &key);
+      CKZComPtr<IKZData> bag;
+      if (FAILED(keys->GetKZData(key.c_str(), &bag))) continue;
+      if (HRESULT hr = store->WriteData(section.c_str(), key.c_str(), bag); FAILED(hr)) return hr;
+    }
+  }
+  return S_OK;
+}
+}  // namespace
+
+bool Host::UseProfile(std::string* error) {
+  if (Util::KVData::GetDWord("wrenutil", "seeded", 0) == 1) return true;
+  CKZComPtr<IKZSettingsStore> store;
+  platform::CreateSettingsStore(&store);
+  CKZComPtr<IKZData> tab;
+  platform::JsonToKZData(kDefaultTabSetting, &tab, nullptr);
+  HRESULT hr = store->WriteData(L"OrgstructAndCustomPage", L"TBarTabBtnSetting", tab);
+  if (SUCCEEDED(hr)) hr = Util::KVData::SetDWord("Misc", "szSubKey_OrgExtuinHideSwitch", 0);
+  CKZComPtr<IKZData> settings;
+  if (SUCCEEDED(hr) && SUCCEEDED(sample_->organisation()->GetKZData("settings", &settings))) {
+    hr = SeedSettings(store, settings);
+  }
+  if (SUCCEEDED(hr)) hr = Util::KVData::SetDWord("wrenutil", "seeded", 1);
+  if (FAILED(hr)) {
+    *error = platform::LastStoreError();
+    if (error->empty()) *error = "cannot write the profile store";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace wrenutil_app

@@ -12,12 +12,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/common/kzcore.h"
 #include "platform/common/kzdata.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzptr.h"
 
 namespace wrenutil_app {
@@ -97,6 +99,9 @@ class Sample {
 struct HostOptions {
   // The organisation file; empty for the embedded sample.
   std::string org_file;
+  // The folder that stands for the user's application-data folder; empty for
+  // the XDG data folder ($XDG_DATA_HOME, else ~/.local/share).
+  std::string data_dir;
   // Write every platform log record to stderr (one line each).
   bool log_to_stderr = false;
 };
@@ -120,6 +125,12 @@ class Host {
   // borrowed, the core keeps its own reference until the host ends.
   HRESULT RegisterService(REFGUID id, IUnknown* service);
 
+  // Makes sure the signed-in user's profile store can be used, and seeds a
+  // fresh one (once) with the defaults and the organisation's "settings"
+  // record, if it has one ({"Section": {"Key": {bag}}}). False, with a
+  // message naming the file, when the store cannot be written.
+  bool UseProfile(std::string* error);
+
  private:
   Host() = default;
 
@@ -127,6 +138,11 @@ class Host {
   CKZComPtr<IKZCoreHost> core_;
   bool installed_ = false;
   int log_sink_ = -1;
+  int warning_sink_ = -1;
+  // What the host replaced, given back when it ends.
+  std::optional<std::optional<std::string>> previous_data_dir_;
+  std::shared_ptr<platform::DialogProvider> previous_dialogs_;
+  bool persistence_set_ = false;
 };
 
 // Reads a whole file into *text. On failure (missing, a directory, a read

@@ -1,6 +1,15 @@
 #include "apps/wrenutil/host.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/afutil/afutil.h"
+#include "platform/common/kzjson.h"
+#include "platform/common/settingsstore.h"
+#include "wrenutil/datadirs.h"
+
+#include <cstdio>
 #include <fstream>
 #include <set>
 #include <string>
@@ -263,6 +272,55 @@ TEST_F(HostTest, BadOrganisationFileInstallsNothing) {
   CKZComPtr<IKZCore> core;
   ASSERT_EQ(Util::Core::GetPlatformCore(&core), S_OK);
   EXPECT_EQ(static_cast<IKZCore*>(core.Get()), static_cast<IKZCore*>(this->core()));
+}
+
+}  // namespace
+}  // namespace wrenutil_app
+
+namespace wrenutil_app {
+extern const unsigned char kSampleOrg[];
+extern const std::size_t kSampleOrgSize;
+namespace {
+
+TEST_F(HostTest, AFreshProfileIsSeededOnceFromTheOrganisation) {
+  std::string org(reinterpret_cast<const char*>(kSampleOrg), kSampleOrgSize);
+  std::string error;
+  // The organisation may carry settings: {"Section": {"Key": {bag}}}.
+  org.insert(org.find('{') + 1, R"("settings": {"Demo": {"Colours": {"n": {"@u16": 3}}}},)");
+  std::string file = temp_dir() + "/org.json";
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  std::fputs(org.c_str(), f);
+  std::fclose(f);
+  HostOptions options;
+  options.org_file = file;
+  options.data_dir = temp_dir() + "/data";
+  {
+    std::unique_ptr<Host> host = Host::Create(options, &error);
+    ASSERT_TRUE(host) << error;
+    ASSERT_TRUE(host->UseProfile(&error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(temp_dir() + "/data/Corvid/10008/profile.db"));
+    CKZComPtr<IKZCore> core;
+    Util::Core::GetPlatformCore(&core);
+    CKZComPtr<IKZSettingsStore> store;
+    ASSERT_EQ(core->GetService(IKZSettingsStore::kIid, reinterpret_cast<void**>(&store)), S_OK);
+    CKZComPtr<IKZData> bag;
+    ASSERT_EQ(store->ReadData(L"Demo", L"Colours", &bag), S_OK);
+    EXPECT_EQ(platform::KZDataToJson(bag), R"({"n":{"@u16":3}})");
+    ASSERT_EQ(store->ReadData(L"OrgstructAndCustomPage", L"TBarTabBtnSetting", &bag), S_OK);
+    DWORD count = 0;
+    bag->GetFieldCount(&count);
+    EXPECT_EQ(count, 9u);
+    // Seeded once: a later change is not undone by the next use.
+    store->RemoveData(L"Demo", L"Colours");
+    ASSERT_TRUE(host->UseProfile(&error));
+    EXPECT_EQ(store->ReadData(L"Demo", L"Colours", &bag), KZ_E_NOTFOUND);
+  }
+  // The host gave back the test's data folder and dialogs.
+  std::string app_data = app_data_dir();
+  EXPECT_EQ(Util::Dir::WREN::GetAppDataPathSKIFF(),
+            CKZStringW(std::wstring(app_data.begin(), app_data.end())) + L"/Corvid/Marlin/");
+  EXPECT_EQ(Util::Misc::MessageBoxW(nullptr, L"m", L"t", 0), 1);
+  EXPECT_EQ(dialogs().Transcript().size(), 1u);
 }
 
 }  // namespace

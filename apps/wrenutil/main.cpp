@@ -31,6 +31,7 @@ int Run(int argc, char** argv) {
   context.err = &std::cerr;
   std::unique_ptr<Host> host;
   std::string org_file;
+  std::string data_dir;
 
   CLI::App app{
       "Demo client of the WRENUtil library: runs its functions over a sample "
@@ -41,6 +42,10 @@ int Run(int argc, char** argv) {
   app.add_option("--org", org_file,
                  "Load the organisation from this JSON file instead of the "
                  "embedded sample (same layout, see data/README.md)");
+  app.add_option("--data-dir", data_dir,
+                 "Keep the user's data (profile store, head images, plug-in folders) below "
+                 "this folder instead of the XDG data folder")
+      ->envname("WRENUTIL_DATA_DIR");
   app.require_subcommand(1);
   app.footer("Contact numbers, departments and outer contacts: wrenutil sample");
   RegisterCommands(app, context);
@@ -49,6 +54,7 @@ int Run(int argc, char** argv) {
   app.parse_complete_callback([&] {
     HostOptions options;
     options.org_file = org_file;
+    options.data_dir = data_dir;
     options.log_to_stderr = context.log;
     std::string error;
     host = Host::Create(options, &error);

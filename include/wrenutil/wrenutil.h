@@ -37,6 +37,15 @@
 #include "platform/gf/gf_font.h"
 #include "platform/gf/gf_geometry.h"
 #include "platform/gf/text_engine.h"
+// Persistent state and dialogs: data folders, the profile store, the
+// settings store, key-value data, virtual file systems, the dialog provider.
+#include "platform/common/datafolders.h"
+#include "platform/common/kzdialog.h"
+#include "platform/common/kzfs.h"
+#include "platform/common/settingsstore.h"
+#include "platform/common/store.h"
+#include "platform/kvdata/kvdata.h"
+#include "platform/win32/shellfolders.h"
 
 // The library.
 #include "platform/common/gbk.h"
@@ -45,6 +54,7 @@
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/koa/koa.h"
+#include "wrenutil/datadirs.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 #include "platform/common/convert.h"
 #include "platform/kernelutil/kernelutil.h"
@@ -52,9 +53,9 @@ ProductSettings GetProductSettings() {
   return State().product;
 }
 
-void SetAppDataFolder(std::optional<std::string> folder) {
+std::optional<std::string> SetAppDataFolder(std::optional<std::string> folder) {
   std::lock_guard lock(State().mutex);
-  State().app_data = std::move(folder);
+  return std::exchange(State().app_data, std::move(folder));
 }
 
 void SetProgramFolder(std::optional<std::string> folder) {
@@ -77,7 +78,7 @@ bool MakeFolders(const std::string& path) {
   return IsFolder(path);
 }
 
-bool GetAppDataFolder(std::string* folder) {
+bool FindAppDataFolder(std::string* folder) {
   std::optional<std::string> chosen;
   {
     std::lock_guard lock(State().mutex);
@@ -95,8 +96,13 @@ bool GetAppDataFolder(std::string* folder) {
     }
   }
   if (chosen->empty()) return false;
-  std::string path = WithoutTrailingSlash(*chosen);
-  if (!MakeFolders(path)) return false;
+  if (folder != nullptr) *folder = WithoutTrailingSlash(*chosen);
+  return true;
+}
+
+bool GetAppDataFolder(std::string* folder) {
+  std::string path;
+  if (!FindAppDataFolder(&path) || !MakeFolders(path)) return false;
   if (folder != nullptr) *folder = path;
   return true;
 }

@@ -34,11 +34,15 @@ KZ_PLATFORM_API ProductSettings GetProductSettings();
 
 // Replaces the application-data folder: a path uses that folder, the empty
 // text means "this system has none", nullopt goes back to the XDG lookup.
-KZ_PLATFORM_API void SetAppDataFolder(std::optional<std::string> folder);
+// Returns the replacement before.
+KZ_PLATFORM_API std::optional<std::string> SetAppDataFolder(std::optional<std::string> folder);
 // Replaces the program folder that Util::Sys::GetProgramRootDir reports;
 // nullopt goes back to the folder of the running executable.
 KZ_PLATFORM_API void SetProgramFolder(std::optional<std::string> folder);
 
+// The application-data folder's path, without making it and without a
+// trailing "/". False when there is none.
+KZ_PLATFORM_API bool FindAppDataFolder(std::string* folder);
 // The application-data folder, created (with its parents) when missing,
 // without a trailing "/". False when there is none or it cannot be created.
 KZ_PLATFORM_API bool GetAppDataFolder(std::string* folder);

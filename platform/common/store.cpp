@@ -307,4 +307,6 @@ void CloseStores() {
 
 std::string LastStoreError() { return t_last_error; }
 
+void SetLastStoreError(std::string message) { t_last_error = std::move(message); }
+
 }  // namespace platform

@@ -87,6 +87,8 @@ KZ_PLATFORM_API void CloseStores();
 
 // The message of the calling thread's last store failure ("" after success).
 KZ_PLATFORM_API std::string LastStoreError();
+// Replaces it; for the platform's other persistent pieces (file systems).
+KZ_PLATFORM_API void SetLastStoreError(std::string message);
 
 }  // namespace platform
 

@@ -6,6 +6,7 @@
 
 #include "platform/common/datafolders.h"
 #include "platform/common/kzassert.h"
+#include "platform/common/kzfs.h"
 #include "platform/common/kzres.h"
 #include "platform/common/kztime.h"
 #include "platform/common/lifetime.h"
@@ -56,6 +57,7 @@ void PlatformTest::TearDown() {
   SetClock(nullptr);
   SetSession(SessionInfo{});
   ResetStringTable();
+  ResetFileSystems();
   CloseStores();
   SetDialogProvider(nullptr);
   dialogs_.reset();
