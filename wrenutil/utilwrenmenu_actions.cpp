@@ -20,28 +20,39 @@ using internal::Text;
 
 namespace {
 
-constexpr GUID kReportPoint = platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}");
 constexpr wchar_t kSendIMFunction[] = L"Util::UtilWRENMenu::SendIM";
 
-// One report call: the perf tag, the call text and the code it passes.
-struct ReportCall {
-  int line;
-  const wchar_t* tag;
-  const wchar_t* call;
-  const wchar_t* code;
-};
+constexpr internal::ReportCall kReportOne = {internal::kLineSendIMOne, kSendIMFunction,
+                                             L"*.ExtPt-CallExten<OnReport(L\"0x8001da3\")>",
+                                             L"OnReport(L\"0x8001da3\")", L"0x8001da3"};
+constexpr internal::ReportCall kReportMany = {internal::kLineSendIMMany, kSendIMFunction,
+                                              L"*.ExtPt-CallExten<OnReport(L\"0x8001daa\")>",
+                                              L"OnReport(L\"0x8001daa\")", L"0x8001daa"};
 
-constexpr ReportCall kReportOne = {internal::kLineSendIMOne,
-                                   L"*.ExtPt-CallExten<OnReport(L\"0x8001da3\")>",
-                                   L"OnReport(L\"0x8001da3\")", L"0x8001da3"};
-constexpr ReportCall kReportMany = {internal::kLineSendIMMany,
-                                    L"*.ExtPt-CallExten<OnReport(L\"0x8001daa\")>",
-                                    L"OnReport(L\"0x8001daa\")", L"0x8001daa"};
+HRESULT NotRealized() {
+  Util::MsgBox::Show(nullptr, L"Not realized yet!", Text(L"WREN_Tip"), 0x40);
+  return S_OK;
+}
 
-// Hands the report code to every extension of the report point that offers
-// the call's method, in the order of their descriptors.
+const wchar_t* ChatTypeName(int type) {
+  switch (type) {
+    case 4:
+      return L"buddy";
+    case 3:
+      return L"discuss";
+    case 5:
+      return L"group";
+    default:
+      return L"";
+  }
+}
+
+}  // namespace
+
+namespace internal {
+
 void CollectExtensions(const ReportCall& report) {
-  CPerfRecordScope scope(kSource, report.line, 2, kSendIMFunction, report.tag);
+  CPerfRecordScope scope(kSource, report.line, 2, report.function, report.tag);
   std::wstring call = report.call;
   std::wstring method = call.substr(0, call.find(L'('));
 
@@ -70,25 +81,7 @@ void CollectExtensions(const ReportCall& report) {
   }
 }
 
-HRESULT NotRealized() {
-  Util::MsgBox::Show(nullptr, L"Not realized yet!", Text(L"WREN_Tip"), 0x40);
-  return S_OK;
-}
-
-const wchar_t* ChatTypeName(int type) {
-  switch (type) {
-    case 4:
-      return L"buddy";
-    case 3:
-      return L"discuss";
-    case 5:
-      return L"group";
-    default:
-      return L"";
-  }
-}
-
-}  // namespace
+}  // namespace internal
 
 HRESULT OnClickStandardBuddyMenu(IKZData* click) {
   if (click == nullptr) return S_OK;
@@ -144,7 +137,7 @@ HRESULT OnClickStandardBuddyMenu(IKZData* click) {
 }
 
 HRESULT SendIM(DWORD uin) {
-  CollectExtensions(kReportOne);
+  internal::CollectExtensions(kReportOne);
   HRESULT result = E_FAIL;
   std::int8_t kind = ClassifyContact(uin);
   if (kind == 0 || kind == 2) {
@@ -164,7 +157,7 @@ HRESULT SendIM(IKZArray* selection) {
 }
 
 HRESULT SendIM(IKZArray* selection, CKZStringW& failText) {
-  CollectExtensions(kReportMany);
+  internal::CollectExtensions(kReportMany);
   if (selection == nullptr) {
     WREN_ASSERT_AT(L"FALSE", kSource, internal::kLineSendIMNull);
     return E_INVALIDARG;

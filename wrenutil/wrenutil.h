@@ -22,15 +22,22 @@
 #include "platform/kernelutil/kernelutil.h"
 // Contact menus: GF menus and extension points, the services the menus ask.
 #include "platform/afutil/afutil.h"
+#include "platform/afutil/mainframe.h"
+#include "platform/common/fmtstring.h"
+#include "platform/common/kzdispatch.h"
+#include "platform/common/lifetime.h"  // objects kept for the process, for the same check
+#include "platform/gf/gf_event.h"
 #include "platform/gf/gf_extension.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactstate.h"
+#include "platform/kernelutil/frequentcontacts.h"
 #include "platform/kernelutil/menuservices.h"
 // Main panel and tab bar: automatic replies, contact names, tip window and
 // contact focus.
 #include "platform/kernelutil/autoreply.h"
 #include "platform/kernelutil/contactnames.h"
 #include "platform/kernelutil/tbarservices.h"
+#include "platform/kernelutil/rights.h"
 // Text and UI elements: fonts, elements and frames, the text engine.
 #include "platform/gf/gdiplus_types.h"
 #include "platform/gf/gf_element.h"
@@ -76,5 +83,6 @@
 #include "wrenutil/utilwrenconfigcenter.h"
 #include "wrenutil/utilwrenmenu.h"
 #include "wrenutil/wrencontact.h"
+#include "wrenutil/utilwrenmenu_frequent.h"
 
 #endif  // WRENUTIL_WRENUTIL_WRENUTIL_H_

@@ -12,6 +12,12 @@
 #include "apps/wrenutil/app_context.h"
 
 namespace wrenutil_app {
+
+void AppContext::Fail(std::string_view message, int code) {
+  *err << "wrenutil: error: " << message << '\n';
+  exit_code = code;
+}
+
 namespace {
 
 std::string Refusal(const std::string& text, const std::string& want) {

@@ -33,16 +33,6 @@ CKZComPtr<IKZArray> UinArray(const std::vector<DWORD>& uins) {
   return array;
 }
 
-bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
-  for (DWORD uin : uins) {
-    if (!context.host->sample().FindContact(uin)) {
-      context.Fail("no member or outer contact has the number " + std::to_string(uin));
-      return false;
-    }
-  }
-  return true;
-}
-
 // The selection flags the contact list derives from the contacts chosen.
 void AddSelectionFlags(const Sample& sample, const std::vector<DWORD>& uins, IKZData* bag) {
   bool all_outer = !uins.empty(), all_buddies = true, stranger = false;

@@ -27,6 +27,7 @@
   X(Koa)                         \
   X(Menu)                        \
   X(Click)                       \
+  X(Frequent)                    \
   X(Dirs)                        \
   X(Headimage)                   \
   X(Settings)                    \

@@ -1,14 +1,20 @@
 #include "apps/wrenutil/host_menu.h"
 
+#include "apps/wrenutil/app_context.h"
 #include "apps/wrenutil/host.h"
 #include "platform/afutil/afutil.h"
+#include "platform/afutil/mainframe.h"
 #include "platform/common/convert.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/store.h"
 #include "platform/gf/gf_extension.h"
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/calljournal.h"
+#include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/contactstate.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "platform/kernelutil/rights.h"
 
 namespace wrenutil_app {
 namespace {
@@ -58,6 +64,7 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   ForEachUin(org, "rpt_uint32_special_care", [&](DWORD n) { data->special_care.insert(n); });
   ForEachUin(org, "rpt_uint32_shortcut", [&](DWORD n) { data->shortcut_present.insert(n); });
 
+  platform::FrequentContactsState frequent;
   CKZComPtr<IKZArray> folders;
   if (SUCCEEDED(org->GetKZArray("rpt_frequent_folder", &folders)) && folders) {
     DWORD count = 0;
@@ -65,15 +72,21 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
     for (DWORD i = 0; i < count; ++i) {
       CKZComPtr<IKZData> folder;
       if (FAILED(folders->GetKZData(i, &folder)) || !folder) continue;
-      DWORD id = 0;
+      platform::FrequentFolder entry;
       CKZBSTR name;
-      folder->GetDWord("GroupID", &id);
+      folder->GetDWord("GroupID", &entry.id);
       folder->GetStr("GroupName", &name);
-      data->fre_groups.emplace_back(id, name.c_str());
-      ForEachUin(folder, "rpt_uint32_uin",
-                 [&](DWORD uin) { data->fre_entries.push_back(L"1_" + std::to_wstring(uin)); });
+      entry.name = name.c_str();
+      ForEachUin(folder, "rpt_uint32_uin", [&](DWORD uin) { entry.uins.push_back(uin); });
+      frequent.folders.push_back(std::move(entry));
     }
   }
+  if (FAILED(platform::CreateFrequentContactsManager(
+          platform::CreateProfileFrequentStore(std::move(frequent)), &self->frequent_))) {
+    *error = "cannot read the frequent contacts from the profile: " + platform::LastStoreError();
+    return nullptr;
+  }
+  self->SyncFrequentFolders();
 
   std::vector<DWORD> members;
   DWORD count = 0;
@@ -119,6 +132,33 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   host.RegisterService(IKZOrgMembershipService::kIid, membership);
   self->org_ = membership.Get();
 
+  // Frequent contacts: the manager, its limits, the rights, the dialog.
+  platform::ConfigValues limits;
+  CKZComPtr<IKZData> configured;
+  if (SUCCEEDED(org->GetKZData("frequent_limits", &configured)) && configured) {
+    for (const char* name : {"MaxNumOfGroup", "MaxNumOfContact", "MaxNumOfContactPerGroup"}) {
+      DWORD value = 0;
+      if (SUCCEEDED(configured->GetDWord(name, &value))) {
+        limits[std::wstring(name, name + std::char_traits<char>::length(name))] =
+            std::to_wstring(value);
+      }
+    }
+  }
+  CKZComPtr<IKZServerConfigService> config;
+  CKZComPtr<IKZRightService> rights;
+  CKZComPtr<IKZMainFrameService> main_frame;
+  if (FAILED(platform::CreateMemoryServerConfigService(limits, &config)) ||
+      FAILED(platform::CreateMemoryRightService(1, &rights)) ||
+      FAILED(platform::CreateMemoryMainFrameService(&main_frame)) ||
+      FAILED(platform::RegisterDialogObjects(core))) {
+    *error = "cannot register the frequent-contacts services";
+    return nullptr;
+  }
+  host.RegisterService(IFrequentContactsMgr::kIid, self->frequent_);
+  host.RegisterService(IKZServerConfigService::kIid, config);
+  host.RegisterService(IKZRightService::kIid, rights);
+  host.RegisterService(IKZMainFrameService::kIid, main_frame);
+
   platform::ClearContactsOnline();
   ForEachUin(org, "rpt_uint32_online", [](DWORD uin) { platform::SetContactOnline(uin, 1); });
   if (sample.Flag("bSelfOnline", 1)) platform::SetContactOnline(sample.self_uin(), 1);
@@ -139,12 +179,38 @@ std::unique_ptr<MenuServices> MenuServices::Install(Host& host, std::string* err
   return self;
 }
 
+bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
+  for (DWORD uin : uins) {
+    if (!context.host->sample().FindContact(uin)) {
+      context.Fail("no member or outer contact has the number " + std::to_string(uin));
+      return false;
+    }
+  }
+  return true;
+}
+
+void MenuServices::SyncFrequentFolders() {
+  platform::FrequentContactsState state;
+  frequent_->GetState(&state);
+  data_->fre_groups.clear();
+  data_->fre_entries.clear();
+  for (const auto& folder : state.folders) {
+    data_->fre_groups.emplace_back(folder.id, folder.name);
+    for (DWORD uin : folder.uins) data_->fre_entries.push_back(L"1_" + std::to_wstring(uin));
+  }
+}
+
 void MenuServices::SetSelfOffline() { platform::SetContactOnline(host_->sample().self_uin(), 0); }
 
 MenuServices::~MenuServices() {
   IKZCoreHost* core = host_->core();
   platform::RegisterMenuServices(core, services_, 0);
   host_->RegisterService(IKZOrgMembershipService::kIid, nullptr);
+  host_->RegisterService(IFrequentContactsMgr::kIid, nullptr);
+  host_->RegisterService(IKZServerConfigService::kIid, nullptr);
+  host_->RegisterService(IKZRightService::kIid, nullptr);
+  host_->RegisterService(IKZMainFrameService::kIid, nullptr);
+  core->RegisterFactory(IKZInputDialog::kClsid, nullptr);
   core->RegisterExtensionPoint(kBuddyPoint, nullptr);
   core->RegisterExtensionPoint(kDeptPoint, nullptr);
   core->RegisterExtensionPoint(kReportPoint, nullptr);

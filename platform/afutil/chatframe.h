@@ -42,7 +42,7 @@ enum CFEventType : int {
 // The frame-type object of one chat: which chat a frame event goes to.
 struct IAFChatFrameType : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A97}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5AB7}");
   // The chat's identifier and type; E_POINTER for a null slot.
   virtual HRESULT GetChatId(DWORD* id, int* type) = 0;
 };

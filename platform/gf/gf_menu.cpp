@@ -6,6 +6,7 @@
 #include "platform/common/kzptr.h"
 #include "platform/common/refcounted.h"
 #include "platform/gf/gf_element.h"
+#include "platform/gf/gf_event.h"
 #include "platform/gf/gf_extension.h"
 
 namespace platform {
@@ -204,6 +205,15 @@ class Menu : public RefCounted<IGFMenu, IGFExtensionHost> {
   std::vector<CKZComPtr<MenuItem>> items_;
   std::vector<CKZComPtr<IKZExtensionDescriptor>> descriptors_;
   GFMenuState state_;
+
+  // Events: the menu answers to IGFEventSource through an embedded part.
+  HRESULT QueryExtra(REFIID iid, void** object) override {
+    if (iid != IGFEventSource::kIid) return E_NOINTERFACE;
+    *object = static_cast<IGFEventSource*>(&events_);
+    AddRef();
+    return S_OK;
+  }
+  GFEmbeddedEventSource events_{static_cast<IGFMenu*>(this)};
 };
 
 HRESULT MenuItem::SetSubMenu(IGFMenu* menu) {
@@ -250,6 +260,7 @@ HRESULT CreateGFMenu(IGFMenu** menu) {
 
 HRESULT RegisterGFObjects(IKZCoreHost* core) {
   if (core == nullptr) return E_POINTER;
+  RegisterGFEventTypes(core);
   core->RegisterFactory(IGFMenu::kIid, [](REFIID iid, void** out) {
     IGFMenu* menu = nullptr;
     CreateGFMenu(&menu);
@@ -293,5 +304,13 @@ HRESULT GetGFMenuState(IGFMenu* menu, GFMenuState* state) {
   state->item_count = static_cast<DWORD>(own->items_.size());
   return S_OK;
 }
+
+// Events: whether a chosen item can fire.
+namespace internal {
+bool IsGFMenuItemChoosable(IGFMenuItem* item) {
+  auto* own = dynamic_cast<MenuItem*>(item);
+  return own != nullptr && own->enabled_ != 0 && own->separator_ == 0;
+}
+}  // namespace internal
 
 }  // namespace platform

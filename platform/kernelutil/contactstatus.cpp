@@ -80,19 +80,6 @@ class ContactData : public platform::RefCounted<IKZContactDataHost> {
   std::map<DWORD, CKZComPtr<IKZData>> infos_;
 };
 
-class MainFrame : public platform::RefCounted<IKZMainFrameService> {
- public:
-  explicit MainFrame(IGFFrame* frame) : frame_(frame) {}
-  HRESULT GetMainFrame(IGFFrame** frame) override {
-    if (frame == nullptr) return E_POINTER;
-    *frame = nullptr;
-    if (!frame_) return E_FAIL;
-    return frame_.CopyTo(frame);
-  }
-
- private:
-  CKZComPtr<IGFFrame> frame_;
-};
 
 }  // namespace
 
@@ -117,11 +104,6 @@ HRESULT CreateContactStatusMgr(IKZIMContactStatusMgr** out) {
 HRESULT CreateMemoryContactDataService(IKZContactDataHost** out) {
   if (out == nullptr) return E_POINTER;
   *out = new ContactData;
-  return S_OK;
-}
-HRESULT CreateMainFrameService(IGFFrame* frame, IKZMainFrameService** out) {
-  if (out == nullptr) return E_POINTER;
-  *out = new MainFrame(frame);
   return S_OK;
 }
 }  // namespace platform

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 
+#include "platform/afutil/mainframe.h"
 #include "platform/common/kzbase.h"
 
 struct IKZData;
@@ -56,15 +57,6 @@ struct IKZContactDataHost : IKZContactDataService {
   virtual HRESULT SetContactInfo(DWORD uin, IKZData* info) = 0;
 };
 
-// Service {404D3901-A1DD-4355-AB8A-14A7D52E0C5B}.
-struct IKZMainFrameService : IUnknown {
-  using Base = IUnknown;
-  static constexpr GUID kIid = platform::MakeGuid("{404D3901-A1DD-4355-AB8A-14A7D52E0C5B}");
-  // The main frame, one reference for the caller; E_FAIL and nullptr when
-  // the client has none. E_POINTER for a null slot.
-  virtual HRESULT GetMainFrame(IGFFrame** frame) = 0;
-};
-
 namespace platform {
 // Sets a contact's status in the platform's own manager.
 KZ_PLATFORM_API void SetContactStatus(DWORD uin, std::uint16_t status);
@@ -74,9 +66,6 @@ KZ_PLATFORM_API void ResetContactStatus();
 KZ_PLATFORM_API HRESULT CreateContactStatusMgr(IKZIMContactStatusMgr** out);
 // An empty in-memory contact-information service; one reference.
 KZ_PLATFORM_API HRESULT CreateMemoryContactDataService(IKZContactDataHost** out);
-// A main-frame service handing out `frame` (borrowed, a reference is kept;
-// null: a client without a main frame); one reference for the caller.
-KZ_PLATFORM_API HRESULT CreateMainFrameService(IGFFrame* frame, IKZMainFrameService** out);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_KERNELUTIL_CONTACTSTATUS_H_

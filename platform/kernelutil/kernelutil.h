@@ -9,6 +9,10 @@
 namespace Util::Contact {
 // The signed-in user's contact number (0 when no session is set).
 KZ_PLATFORM_API DWORD GetSelfUin();
+// The relation type of a contact: the account kind the outer-contact service
+// gives (1 an account of another organisation on the same system, 2 an LM
+// account), 0 for members, unknown numbers, number 0 or without the service.
+KZ_PLATFORM_API DWORD GetRTypeByUin(DWORD uin);
 }  // namespace Util::Contact
 
 namespace Util::Sys {

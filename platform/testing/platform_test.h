@@ -2,7 +2,8 @@
 // records and assertions, a fixed clock and session, a fresh temporary data
 // folder (so the profile store, the key-value data and the file systems start
 // empty and nothing is written outside it), a recording dialog provider,
-// and, at the end, the check that no platform object is left alive.
+// and, at the end, the check that no platform object is left alive apart
+// from those declared as kept for the process (platform/common/lifetime.h).
 #ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 #define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 

@@ -123,6 +123,24 @@ int IsOrgMember(DWORD uin);
 // Stores `menu` in *out with one added reference.
 void HandOut(IGFMenu* menu, IGFMenu** out);
 
+// The usage-report extension point.
+inline constexpr GUID kReportPoint = platform::MakeGuid("{419029C6-A178-4BCF-A2A6-7B45FDAE71C1}");
+
+// One report call: the line and function of its performance scope, the
+// scope's tag, the call text (its method name is what the extensions must
+// offer) and the code handed to them.
+struct ReportCall {
+  int line;
+  const wchar_t* function;
+  const wchar_t* tag;
+  const wchar_t* call;
+  const wchar_t* code;
+};
+// Hands the report code to every extension of the report point that offers
+// the call's method, in the order of their descriptors, inside a
+// CPerfRecordScope (level 2).
+void CollectExtensions(const ReportCall& report);
+
 }  // namespace internal
 }  // namespace Util::UtilWRENMenu
 
