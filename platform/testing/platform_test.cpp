@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
 #include "platform/common/kzres.h"
 #include "platform/common/kztime.h"
@@ -37,6 +38,12 @@ void PlatformTest::TearDown() {
   SetSession(SessionInfo{});
   ResetStringTable();
   EXPECT_EQ(LiveObjectCount(), live_at_start_) << "platform objects leaked";
+  for (std::size_t i = claimed_asserts_; i < asserts_.size(); ++i) {
+    const AssertRecord& a = asserts_[i];
+    ADD_FAILURE() << "assertion the test did not claim: "
+                  << Util::Convert::Utf8FromWS(a.expression.c_str(), -1).GetString() << " at "
+                  << Util::Convert::Utf8FromWS(a.file.c_str(), -1).GetString() << ":" << a.line;
+  }
 }
 
 std::vector<std::wstring> PlatformTest::LogMessages() const {

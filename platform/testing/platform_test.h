@@ -1,11 +1,13 @@
 // The fixture of every test: a fresh core with no services, captured log
 // records and assertions, a fixed clock and session, and, at the end, the
-// check that no platform object is left alive.
+// checks that no platform object is left alive and that every assertion the
+// test raised was claimed by the test.
 #ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 #define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -37,7 +39,12 @@ class PlatformTest : public ::testing::Test {
   void RemoveCore();
 
   const std::vector<LogEntry>& logs() const { return logs_; }
-  const std::vector<AssertRecord>& asserts() const { return asserts_; }
+  // The captured assertions. Reading them claims them: at its end the test
+  // fails on any assertion it never looked at.
+  const std::vector<AssertRecord>& asserts() const {
+    claimed_asserts_ = asserts_.size();
+    return asserts_;
+  }
   void ClearLogs() { logs_.clear(); }
   // The messages of the captured records, in order.
   std::vector<std::wstring> LogMessages() const;
@@ -48,6 +55,7 @@ class PlatformTest : public ::testing::Test {
   CKZComPtr<IKZCoreHost> core_;
   std::vector<LogEntry> logs_;
   std::vector<AssertRecord> asserts_;
+  mutable std::size_t claimed_asserts_ = 0;
   int sink_ = 0;
   int assert_answer_ = 0;
   std::int64_t live_at_start_ = 0;
