@@ -7,16 +7,16 @@ install(TARGETS wrenutil_platform wrenutil EXPORT wrenutilTargets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Headers keep their paths below the source root (platform/common/kzdata.h,
-# wrenutil/tools.h, ...) below include/wrenutil/, which is the one include
-# folder a user needs; the umbrella header is <wrenutil/wrenutil.h>.
-foreach(dir platform wrenutil common af gf)
+# The installed include folder mirrors the source root, which is the one
+# include root of the build: platform/common/kzdata.h, wrenutil/tools.h,
+# common/include/utilcore.h, ... below include/wrenutil/; the umbrella header
+# is <wrenutil/wrenutil.h>.
+foreach(dir platform wrenutil common include)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wrenutil/${dir}
-    FILES_MATCHING PATTERN "*.h" PATTERN "internal" EXCLUDE PATTERN "testing" EXCLUDE)
+    FILES_MATCHING PATTERN "*.h"
+    PATTERN "internal" EXCLUDE PATTERN "*_internal.h" EXCLUDE PATTERN "testing" EXCLUDE)
 endforeach()
-install(DIRECTORY ${PROJECT_SOURCE_DIR}/include/
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/wrenutil FILES_MATCHING PATTERN "*.h")
 
 install(EXPORT wrenutilTargets NAMESPACE wrenutil::
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/wrenutil)
@@ -29,6 +29,11 @@ install(FILES ${PROJECT_BINARY_DIR}/wrenutilConfig.cmake
   ${PROJECT_BINARY_DIR}/wrenutilConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/wrenutil)
 
+# The pkg-config file finds the prefix relative to itself, so that an
+# installation moved elsewhere (or made with --prefix) still works.
+file(RELATIVE_PATH WRENUTIL_PC_TO_PREFIX ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig
+  ${CMAKE_INSTALL_PREFIX})
+string(REGEX REPLACE "/$" "" WRENUTIL_PC_TO_PREFIX "${WRENUTIL_PC_TO_PREFIX}")
 configure_file(${PROJECT_SOURCE_DIR}/cmake/wrenutil.pc.in
   ${PROJECT_BINARY_DIR}/wrenutil.pc @ONLY)
 install(FILES ${PROJECT_BINARY_DIR}/wrenutil.pc

@@ -1,8 +1,10 @@
 // Fuzzes the contact search: random keys and texts (any code point, lone
 // surrogates and values past U+10FFFF included) through DoMatch and the three
 // drivers. Checks that nothing crashes or leaks, that every hit ends inside
-// its text and has a positive length, and that Match, in both modes, finds
-// what the matcher's rules written out literally find. (Its start can precede the text:
+// its text and has a positive length, that Match, in both modes, finds
+// what the matcher's rules written out literally find, and that a search
+// session typing the key character by character (with and without its
+// filter) gives at every step exactly DoSearch's result. (Its start can precede the text:
 // an initials hit found after a restart of the spelling scan counts the
 // initials of re-examined characters again.)
 //
@@ -21,7 +23,9 @@
 #include "platform/common/kzassert.h"
 #include "platform/common/kzcore.h"
 #include "platform/common/kzdata.h"
+#include "platform/common/kzjson.h"
 #include "platform/common/refcounted.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/testing/literal_match.h"
 #include "wrenutil/utilmarlinsearch.h"
 
@@ -132,6 +136,32 @@ CKZComPtr<IKZArray> Items(const std::wstring& text, const std::wstring& key) {
   return items;
 }
 
+// Types `key` into a session one character at a time (the first
+// kMaxTyped characters, then the whole key) and checks every step against
+// DoSearch: same code, a result array exactly when DoSearch writes one, and
+// the same hit records.
+constexpr std::size_t kMaxTyped = 24;
+
+void CheckSession(const std::wstring& key, IKZArray* items, std::uint32_t limit, bool filter,
+                  const std::vector<CKZStringA>& fields) {
+  Util::MarlinSearch::SearchSession session(items, fields, limit);
+  if (filter) session.BuildFilter();
+  for (std::size_t n = 1; n <= key.size(); ++n) {
+    if (n > kMaxTyped && n < key.size()) n = key.size();
+    const CKZStringW typed(key.substr(0, n));
+    CKZComPtr<IKZArray> expected;
+    long code = Util::MarlinSearch::DoSearch(typed, items, fields, limit, &expected);
+    Check(session.Search(typed) == code, "session's code differs from DoSearch's");
+    Check(session.searched() == static_cast<bool>(expected),
+          "session searched when DoSearch did not");
+    if (!expected) continue;
+    CKZComPtr<IKZArray> got;
+    Check(SUCCEEDED(session.HitRecords(&got)), "session's hit records");
+    Check(platform::KZArrayToJson(got) == platform::KZArrayToJson(expected),
+          "session's hits differ from DoSearch's");
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -185,13 +215,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Util::MarlinSearch::DoSearch(CKZStringW(key), items, fields, limit, &result);
         break;
       case 1:
-        Util::MarlinSearch::DoSearch2(CKZStringW(key), items, {}, arrays, numbers,
-                                      limit, &result);
+        Util::MarlinSearch::DoSearch2(CKZStringW(key), items, {}, arrays, numbers, limit, &result);
         break;
       default:
         Util::MarlinSearch::DoSearch_Address(CKZStringW(key), items,
-                                             (selector & 0x10) ? fields
-                                                               : std::vector<CKZStringA>{},
+                                             (selector & 0x10) ? fields : std::vector<CKZStringA>{},
                                              1, 1, limit, &result);
     }
     if (result) {
@@ -200,6 +228,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(count <= limit + 1, "more than limit + 1 hits");
       CheckHits(result, -1);
     }
+    // Field "b" of the first record holds the key itself: searching "a"
+    // alone leaves the text to decide.
+    CheckSession(key, items, limit, (selector & 0x20) != 0,
+                 (selector & 0x40) ? std::vector<CKZStringA>{"a"} : fields);
   }
   Check(platform::LiveObjectCount() == live, "platform objects leaked");
   return 0;

@@ -11,6 +11,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/kztime.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/testing/platform_test.h"
 
@@ -592,14 +593,18 @@ TEST_F(ToolsTest, MessagesCarryTheContextSuffix) {
   AddService(IKZNetworkService::kIid, network);
 
   unsigned long position = 0;
+  const std::int64_t before = platform::SystemMilliTime();
   Util::Tools::IsDWordInKZArray(1, nullptr, position);
+  const std::int64_t after = platform::SystemMilliTime();
   ASSERT_EQ(logs().size(), 1u);
   const platform::LogEntry& e = logs()[0];
   EXPECT_EQ(e.level, 2);
   EXPECT_EQ(e.module, L"ML_Others_UtilTools");
   EXPECT_EQ(e.file, L"file");
   EXPECT_EQ(e.function, L"func");
-  EXPECT_EQ(e.unix_time_ms, static_cast<std::int64_t>(kFixedTimeMs));
+  // The record by the system clock, the suffix by the client's clock.
+  EXPECT_GE(e.unix_time_ms, before);
+  EXPECT_LE(e.unix_time_ms, after);
   EXPECT_EQ(e.message,
             L"Util::Tools::IsDWordInKZArraypDWordArrRead为空，直接返回不在数组内"
             L"[Time=2024-03-05 6:07:08.9][UnixTime=1709618828][CorpUin=123456]"

@@ -28,6 +28,11 @@ struct RealisedFont {
   float size = 0.0f;
 };
 
+// The text as it is measured: up to its first zero character.
+std::wstring_view ToTerminator(const CKZStringW& text) {
+  return std::wstring_view(text.GetString());
+}
+
 RealisedFont Realise(IGFFont* font) {
   RealisedFont realised;
   double size = 0.0;
@@ -47,8 +52,7 @@ Gdiplus::SizeF GetTextBounds(CKZComPtr<IGFFont> font, const Gdiplus::StringForma
   const RealisedFont realised = Realise(font);
   // The outline of the whole text, with the size in points as the em size.
   Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
-  bounds = platform::MeasureTextOutline(realised.family, realised.size,
-                                        std::wstring_view(text.str()), format);
+  bounds = platform::MeasureTextOutline(realised.family, realised.size, ToTerminator(text), format);
   return Gdiplus::SizeF(bounds.Width, bounds.Height);
 }
 
@@ -87,8 +91,8 @@ int GetMutLineTextShowRect(CKZComPtr<IGFFont> font, const CKZStringW& text, tagS
   const RealisedFont realised = Realise(font);
   const Gdiplus::RectF layout(0.0f, 0.0f, static_cast<float>(box.cx), static_cast<float>(box.cy));
   Gdiplus::RectF bounds(0.0f, 0.0f, 0.0f, 0.0f);
-  bounds = platform::MeasureTextLayout(realised.family, realised.size,
-                                       std::wstring_view(text.str()), layout, nullptr);
+  bounds = platform::MeasureTextLayout(realised.family, realised.size, ToTerminator(text), layout,
+                                       nullptr);
   rect->left = static_cast<LONG>(std::ceil(bounds.X));
   rect->top = static_cast<LONG>(std::ceil(bounds.Y));
   rect->right = static_cast<LONG>(std::ceil(bounds.X + bounds.Width));

@@ -8,6 +8,10 @@
 // from its face name and its size in points (regular style). A face name
 // that resolves to no installed face measures as zero.
 //
+// A measured text ends at its first zero character: L"ab\0WW" measures as
+// L"ab". GetTextBoundsSuitable still searches over the string's whole length,
+// so a beginning that reaches past the zero measures as the part before it.
+//
 // Functions taking `CKZComPtr<IGFFont>` by value hold their own reference to
 // the font for the call; the caller's reference is untouched.
 #ifndef WRENUTIL_WRENUTIL_UI_H_

@@ -160,6 +160,31 @@ TEST_F(UITest, ShowRectWrapsWithinTheBox) {
   EXPECT_EQ(Util::UI::GetMutLineTextShowRect(dejavu_, text, tagSIZE{10, 10}, nullptr), 0);
 }
 
+TEST_F(UITest, TextEndsAtItsFirstZeroCharacter) {
+  const CKZStringW cut(std::wstring(L"ab\0WW", 5));
+  ASSERT_EQ(cut.GetLength(), 5);
+  const Gdiplus::SizeF ab = Util::UI::GetTextBounds(dejavu_, Gdiplus::StringFormat(), L"ab");
+  const Gdiplus::SizeF got = Util::UI::GetTextBounds(dejavu_, Gdiplus::StringFormat(), cut);
+  ASSERT_GT(ab.Width, 0);
+  EXPECT_EQ(got.Width, ab.Width);
+  EXPECT_EQ(got.Height, ab.Height);
+
+  tagRECT expected{}, rect{};
+  Util::UI::GetMutLineTextShowRect(dejavu_, L"ab", tagSIZE{0, 0}, &expected);
+  Util::UI::GetMutLineTextShowRect(dejavu_, cut, tagSIZE{0, 0}, &rect);
+  EXPECT_EQ(rect, expected);
+  // Wrapping in a narrow box must not reach the characters after the zero.
+  Util::UI::GetMutLineTextShowRect(dejavu_, L"ab", tagSIZE{4, 0}, &expected);
+  Util::UI::GetMutLineTextShowRect(dejavu_, cut, tagSIZE{4, 0}, &rect);
+  EXPECT_EQ(rect, expected);
+
+  // The whole string measures as "ab", so a width that holds "ab" keeps all
+  // of it; a narrower one cuts before the zero.
+  const auto ab_width = static_cast<unsigned long>(std::ceil(ab.Width));
+  EXPECT_EQ(Util::UI::GetTextBoundsSuitable(dejavu_, cut, ab_width), cut);
+  EXPECT_EQ(Util::UI::GetTextBoundsSuitable(dejavu_, cut, ab_width - 1), L"a");
+}
+
 // --- Element attributes -------------------------------------------------------
 
 // A frame that records every call made on it.

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <charconv>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/include/utilcore.h"
+#include "wrenutil/internal/search_matcher.h"
 #include "platform/common/convert.h"
 #include "platform/common/gbk.h"
 #include "platform/common/perf.h"
@@ -368,17 +370,27 @@ SEARCH_HOT int MatchText(Text content, MatchKey& match_key, int spell_mode,
   hit->SetStr("strMatchedFieldName", field_name);
 }
 
-SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, MatchKey& key,
-                       IKZArray* hits, int spell_mode, const std::vector<CKZStringW>* runs,
-                       IKZDataRead* record, Scratch& s) {
+// Steps 1 to 3 of MatchAndInsert: whether `key` matches `content` and
+// where; `has_hits` tells whether there is a result array to write to.
+SEARCH_HOT int FindText(Text content, MatchKey& key, bool has_hits, int spell_mode,
+                        const std::vector<CKZStringW>* runs, Scratch& s, int& position,
+                        int& length) {
   if (content.empty()) return 0;
-  if (key.wide().empty() || hits == nullptr) {
+  if (key.wide().empty() || !has_hits) {
     SEARCH_ASSERT_FALSE(621);
     return 0;
   }
+  position = -1;
+  length = 0;
+  return MatchText(content, key, spell_mode, runs, position, length, s);
+}
+
+SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, MatchKey& key,
+                       IKZArray* hits, int spell_mode, const std::vector<CKZStringW>* runs,
+                       IKZDataRead* record, Scratch& s) {
   int position = -1;
   int length = 0;
-  if (!MatchText(content, key, spell_mode, runs, position, length, s)) {
+  if (!FindText(content, key, hits != nullptr, spell_mode, runs, s, position, length)) {
     return 0;
   }
   InsertHit(hits, content, field_name, position, length, record);
@@ -399,24 +411,34 @@ SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, Match
   s.spelled_key.Reset(s.spelled_key_text.str());
 }
 
-// Matches one text with the key of `s` (see MatchFiled).
-SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IKZArray* hits,
-               const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
+// Whether the key of `s` matches one text as MatchFiled decides, and where;
+// `has_hits` tells whether there is a result array to write to.
+SEARCH_HOT int FindInField(BYTE mask, Text content, bool has_hits,
+                           const std::vector<CKZStringW>* runs, Scratch& s, int& position,
+                           int& length) {
   if ((mask & kKeyHasDoubleByte) == 0) {
     int spell_mode = (mask & kKeyHasLetter) != 0 ? 1 : 0;
-    return MatchAndInsertText(field_name, content, s.key, hits, spell_mode, runs, record, s);
+    return FindText(content, s.key, has_hits, spell_mode, runs, s, position, length);
   }
   if (mask == kKeyHasDoubleByte) {
-    return MatchAndInsertText(field_name, content, s.key, hits, 0, runs, record, s);
+    return FindText(content, s.key, has_hits, 0, runs, s, position, length);
   }
-  if (MatchAndInsertText(field_name, content, s.key, hits, 1, runs, record, s)) {
-    return 1;
-  }
+  if (FindText(content, s.key, has_hits, 1, runs, s, position, length)) return 1;
   if (runs == nullptr || runs->empty()) return 0;
   // Once more with the key spelled out: "张s" becomes "zhangs".
   if (!s.spelled_key_made) MakeSpelledKey(s);
   if (!s.spelled_key_ok) return 0;
-  return MatchAndInsertText(field_name, content, s.spelled_key, hits, 1, runs, record, s);
+  return FindText(content, s.spelled_key, has_hits, 1, runs, s, position, length);
+}
+
+// Matches one text with the key of `s` (see MatchFiled).
+SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IKZArray* hits,
+               const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
+  int position = -1;
+  int length = 0;
+  if (!FindInField(mask, content, hits != nullptr, runs, s, position, length)) return 0;
+  InsertHit(hits, content, field_name, position, length, record);
+  return 1;
 }
 
 // The decimal text of a number, followed by a zero character.
@@ -841,5 +863,38 @@ CKZStringW GetSearchConfigString(const CKZStringW& name) {
 bool IsHideLMNumber() {
   return GetSearchConfigString(CKZStringW(L"hide_clm_number")) == L"1";
 }
+
+namespace internal {
+
+struct KeyMatcher::State {
+  explicit State(const CKZStringW& lowered) : key(lowered) {
+    AnalyseKey(key, mask, runs);
+  }
+  CKZStringW key;
+  BYTE mask = 0;
+  std::vector<CKZStringW> runs;
+  Scratch scratch{key.str()};
+};
+
+KeyMatcher::KeyMatcher(const CKZStringW& lowered) : state_(std::make_unique<State>(lowered)) {}
+KeyMatcher::~KeyMatcher() = default;
+
+BYTE KeyMatcher::mask() const { return state_->mask; }
+const std::vector<CKZStringW>& KeyMatcher::runs() const { return state_->runs; }
+
+int KeyMatcher::Find(std::wstring_view text, int* position, int* length) {
+  if (state_->mask == 0) return 0;
+  int p = -1;
+  int n = 0;
+  if (!FindInField(state_->mask, Text{text.data(), text.size()}, true, &state_->runs,
+                   state_->scratch, p, n)) {
+    return 0;
+  }
+  *position = p;
+  *length = n;
+  return 1;
+}
+
+}  // namespace internal
 
 }  // namespace Util::MarlinSearch

@@ -130,6 +130,28 @@ WRENUTIL_API HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu, IKZData* contex
 // assertion for a null `menu` or `context` or no menu created.
 WRENUTIL_API HRESULT GetOuterGroupMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
 
+// The main menu of the main panel: the tools submenu ("MENU_MainMenu_Tool":
+// message manager, search), personal and system settings, the help submenu
+// ("MENU_MainMenu_Help": check for updates, about, agreement), change of
+// account and exit. 0 with one reference for the caller in *menu; E_FAIL
+// with assertion when a menu cannot be created (nothing is handed out);
+// E_POINTER without assertion for a null `menu`.
+WRENUTIL_API HRESULT GetMainMenu(IGFMenu** menu);
+
+// The menu of the user's own presence: online, away, offline. With
+// `withAutoReply` non-zero the away item ("MENU_WREN_SETAWAY") opens a
+// submenu: one item per reply of the auto-reply service
+// {B0880E45-BB03-4FAA-89E5-748F48E5CBD4}, each named "MENU_WREN_SETAWAY",
+// showing the reply text, checked when it is the active reply and carrying a
+// bag with "dwReplyIndex" (u32) and "strStatusDetail" (the text); then a
+// separator, "MENU_WREN_NOREPLY" (checked when no reply is active), a
+// separator and "MENU_WREN_CUMSTOMREPLY". A missing service or a failing
+// query gives no reply items; a reply whose bag cannot be created, or that is
+// not a string, is left out (the others keep their indices). 0 with one
+// reference for the caller in *menu; E_FAIL with assertion when a menu
+// cannot be created; E_POINTER without assertion for a null `menu`.
+WRENUTIL_API HRESULT GetStatusMenu(IGFMenu** menu, int withAutoReply);
+
 // Placeholders: 0; *menu is not written.
 WRENUTIL_API HRESULT GetFolderMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
 WRENUTIL_API HRESULT GetGroupMenu(IKZArray* selection, IGFMenu** menu, IKZData* context);
@@ -195,6 +217,67 @@ WRENUTIL_API HRESULT AddToUserGroup(DWORD uin, const wchar_t* groupName);       
 WRENUTIL_API HRESULT AddToUserGroup(IKZArray* selection, const wchar_t* groupName);  // 0
 WRENUTIL_API void OnAddToMyDeptClick(IKZData* data);
 WRENUTIL_API void OnAddToMyDeptClick(IKZArray* data);
+
+// ---------------------------------------------------------------------------
+// The tab bar's display setting and menus.
+
+namespace TBarMenuDisplayMode {
+
+// The display flags of the contact list's tab bar (0 off, non-zero on), each
+// initialised to its default. Kept in the settings store
+// {3111F9F7-CBE3-4A35-B30F-9F0ED724BCCC} as one bag of nine booleans under
+// the section "OrgstructAndCustomPage" and the key "TBarTabBtnSetting", in
+// the order ShowAccount, ShowName, ShowAllContact, ShowOnlineContact,
+// OnlineFirstRank, ShowPsInfo, ShowNameOuter, ShowStranger, ShowBlackList.
+struct CTabBtnMenuSetting {
+  int ShowAccount = 1;        // list entries show the account
+  int ShowName = 0;           // list entries show the name
+  int ShowAllContact = 1;     // external tab: all contacts
+  int ShowOnlineContact = 0;  // external tab: online contacts only
+  int OnlineFirstRank = 1;    // online contacts first
+  int ShowNameOuter = 1;      // external tab: names
+  int ShowPsInfo = 0;         // external tab: remarks
+  int ShowStranger = 1;       // external tab: the stranger group
+  int ShowBlackList = 1;      // external tab: the blacklist group
+
+  bool operator==(const CTabBtnMenuSetting&) const = default;
+};
+
+// Sets `setting` to the defaults, then reads the stored bag over them and
+// passes OnlineFirstRank to Util::UtilGFTbar::Misc::SetOnlineShowFirst.
+// 1 when the bag was read. 0 with assertion "NULL" (the record keeps the
+// defaults, the online-first flag is left alone) when the settings store is
+// missing (line 639) or answers a negative code, nothing stored included
+// (line 647). A field that is missing or not a boolean keeps its default.
+WRENUTIL_API long ReadTabBtnMenuSetting(CTabBtnMenuSetting& setting);
+
+// Stores `setting` (only read) as the bag above, replacing what was stored.
+// 1 when written; 0 with assertion "NULL" when the settings store is missing
+// (line 673), no bag can be created (681) or the store answers a negative
+// code (700). Does not change the online-first flag.
+WRENUTIL_API long SaveTabBtnMenuSetting(CTabBtnMenuSetting& setting);
+
+// The display menu of a tab. Tab type 2 (external contacts) gives
+// GetTBarDisplayTypeMenuOuter(menu, data, setting); any other type the
+// organisation menu: "MENU_WREN_ONLINEFIRSTRANK" (checked as
+// OnlineFirstRank), "MENU_MainMenu_UpdateOrg" (greyed out while the own
+// account is offline) and "MENU_MianMenu_HidDeactEmp" (checked when the
+// key-value entry ("Misc", "szSubKey_OrgExtuinHideSwitch") is exactly 1).
+// `data` (borrowed) is not read for the organisation tab. 0 with one
+// reference for the caller in *menu; E_FAIL with assertion when no menu can
+// be created; E_POINTER without assertion for a null `menu`.
+WRENUTIL_API long GetTBarDisplayTypeMenu(IGFMenu** menu, IKZData* data,
+                                         const CTabBtnMenuSetting& setting, DWORD tabType);
+
+// The display menu of the external-contacts tab: remarks, names, separator,
+// all contacts, online contacts, separator, online first, refresh (carrying
+// `data`), separator, strangers, blacklist; each check mark from `setting`.
+// A null `data` leaves the refresh item out (AddMenuItem refuses it, with its
+// assertion) and the call still succeeds. Results as GetTBarDisplayTypeMenu.
+WRENUTIL_API long GetTBarDisplayTypeMenuOuter(IGFMenu** menu, IKZData* data,
+                                              const CTabBtnMenuSetting& setting);
+
+}  // namespace TBarMenuDisplayMode
 
 }  // namespace Util::UtilWRENMenu
 

@@ -10,9 +10,9 @@ namespace wrenutil_app {
 
 class Host;
 
-// Exit codes of the demo client.
+// Exit codes of the demo client, the same for every subcommand.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;    // the command ran and failed
+inline constexpr int kExitFailure = 1;    // the library said no or found nothing
 inline constexpr int kExitUsage = 2;      // bad arguments or bad input
 inline constexpr int kExitInternal = 70;  // a platform object leaked, ...
 

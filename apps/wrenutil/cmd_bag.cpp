@@ -7,8 +7,10 @@
 #include <string>
 
 #include "apps/wrenutil/bag_tree.h"
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
+#include "apps/wrenutil/input_file.h"
 #include "platform/common/kzjson.h"
 #include "wrenutil/tools.h"
 
@@ -18,17 +20,9 @@ namespace {
 // Reads a JSON record from a file; on failure reports through `context` and
 // returns an empty pointer.
 CKZComPtr<IKZData> LoadRecord(const std::string& path, AppContext& context) {
-  CKZComPtr<IKZData> data;
-  std::string text;
   std::string error;
-  if (!ReadFile(path, &text, &error)) {
-    context.Fail(error);
-    return data;
-  }
-  if (FAILED(platform::JsonToKZData(text, &data, &error))) {
-    context.Fail(path + ": " + error);
-    data = nullptr;
-  }
+  CKZComPtr<IKZData> data = ReadJsonRecord(path, &error);
+  if (!data) context.Fail(error);
   return data;
 }
 
@@ -81,10 +75,13 @@ void RegisterBagCommand(CLI::App& app, AppContext& context) {
       "show", "Print a record as JSON and as a tree with the type of every field");
   CLI::Option* file = show->add_option("file", show_options->file,
                                        "JSON file holding one record (typed JSON: {\"dwId\": 7, "
-                                       "\"uint64_account\": {\"@u64\": 7}})");
+                                       "\"uint64_account\": {\"@u64\": 7}})")
+                          ->type_name("FILE");
   CLI::Option* sample =
       show->add_option("--sample", show_options->sample_uin,
-                       "Show the sample organisation's record of this contact number instead");
+                       "Show the sample organisation's record of this contact number instead")
+          ->type_name("UIN")
+          ->check(WholeNumber(0xFFFFFFFFu));
   file->excludes(sample);
   sample->excludes(file);
   CLI::Option* json_only = show->add_flag("--json", show_options->json_only, "Print only the JSON");
@@ -103,8 +100,8 @@ void RegisterBagCommand(CLI::App& app, AppContext& context) {
       bag->add_subcommand("compare",
                           "Compare two records (JSON files) with Util::Tools::CompareKZData; "
                           "exit code 0 when equal, 1 when not");
-  compare->add_option("a", files->first, "First JSON record")->required();
-  compare->add_option("b", files->second, "Second JSON record")->required();
+  compare->add_option("a", files->first, "First JSON record")->required()->type_name("FILE");
+  compare->add_option("b", files->second, "Second JSON record")->required()->type_name("FILE");
   compare->callback([files, &context] { RunCompare(files->first, files->second, context); });
 }
 

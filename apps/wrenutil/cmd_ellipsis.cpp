@@ -1,9 +1,11 @@
 // `wrenutil ellipsis TEXT --max N`: shortens a text at its beginning with
-// Util::Tools::StringBeginEllipsis.
+// Util::Tools::StringBeginEllipsis. Lengths count characters (Unicode code
+// points: wide characters are 32 bits here).
 #include <memory>
 #include <ostream>
 #include <string>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzstring.h"
@@ -24,7 +26,7 @@ void RunEllipsis(const EllipsisOptions& options, AppContext& context) {
   Util::Tools::StringBeginEllipsis(text, result, options.max);
   *context.out << Util::Convert::Utf8FromWS(result, result.GetLength()).str();
   if (options.show_length) {
-    *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength() << " units)";
+    *context.out << "\t(" << text.GetLength() << " -> " << result.GetLength() << " characters)";
   }
   *context.out << '\n';
 }
@@ -35,13 +37,17 @@ void RegisterEllipsisCommand(CLI::App& app, AppContext& context) {
   auto options = std::make_shared<EllipsisOptions>();
   CLI::App* cmd =
       app.add_subcommand("ellipsis",
-                         "Shorten a text at its beginning: \"...\" and the last MAX - 1 "
-                         "UTF-16 units when it is longer than MAX");
+                         "Shorten a text at its beginning: a text of more than MAX characters "
+                         "becomes \"...\" followed by its last MAX - 1 characters (MAX + 2 in "
+                         "all); a shorter one is printed as it is");
   cmd->add_option("text", options->text, "The text (UTF-8)")->required();
-  cmd->add_option("--max,-n", options->max, "Maximum length in text units")
+  cmd->add_option("--max,-n", options->max,
+                  "The longest text kept whole, in characters (Unicode code points)")
       ->required()
-      ->check(CLI::NonNegativeNumber);
-  cmd->add_flag("--lengths", options->show_length, "Also print the lengths before and after");
+      ->type_name("MAX")
+      ->check(WholeNumber(0xFFFFFFFFu));
+  cmd->add_flag("--lengths", options->show_length,
+                "Also print the lengths before and after, in characters");
   cmd->callback([options, &context] { RunEllipsis(*options, context); });
 }
 

@@ -9,16 +9,16 @@
 // that came back as JSON, and whether it equals the input. The flags fill the
 // options record given to both conversions.
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
+#include "apps/wrenutil/input_file.h"
 #include "platform/common/kzjson.h"
 #include "platform/koa/koa.h"
 #include "platform/koa/koa_dump.h"
@@ -51,25 +51,6 @@ std::shared_ptr<KOA::TData> MakeOptions(const KoaOptions& o, AppContext& context
     options->SetString(rename.substr(0, eq), rename.substr(eq + 1));
   }
   return options;
-}
-
-bool ReadFile(const std::string& path, std::string* text, AppContext& context) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    context.Fail("cannot open " + path);
-    return false;
-  }
-  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    context.Fail("cannot read " + path);
-    return false;
-  }
-  return true;
-}
-
-bool IsJsonArray(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t\r\n");
-  return first != std::string::npos && text[first] == '[';
 }
 
 void PrintKinds(std::ostream& out, KOA::TData& record) {
@@ -135,23 +116,17 @@ void Run(const KoaOptions& o, AppContext& context) {
     RunRecord(data, options, context);
     return;
   }
-  std::string text;
-  if (!ReadFile(o.file, &text, context)) return;
+  CKZComPtr<IKZData> record;
+  CKZComPtr<IKZArray> array;
   std::string error;
-  if (IsJsonArray(text)) {
-    CKZComPtr<IKZArray> array;
-    if (FAILED(platform::JsonToKZArray(text, &array, &error))) {
-      context.Fail(o.file + ": " + error);
-      return;
-    }
+  if (!ReadJsonRecordOrArray(o.file, &record, &array, &error)) {
+    context.Fail(error);
+    return;
+  }
+  if (array) {
     RunArray(array, options, context);
   } else {
-    CKZComPtr<IKZData> data;
-    if (FAILED(platform::JsonToKZData(text, &data, &error))) {
-      context.Fail(o.file + ": " + error);
-      return;
-    }
-    RunRecord(data, options, context);
+    RunRecord(record, options, context);
   }
 }
 
@@ -166,10 +141,13 @@ void RegisterKoaCommand(CLI::App& app, AppContext& context) {
   CLI::Option* file =
       koa->add_option("file", options->file,
                       "JSON file holding one record (an object) or one array (typed JSON: "
-                      "{\"uint64_account\": {\"@u64\": 7}})");
+                      "{\"uint64_account\": {\"@u64\": 7}})")
+          ->type_name("FILE");
   CLI::Option* sample =
       koa->add_option("--sample", options->sample_uin,
-                      "Use the sample organisation's record of this contact number instead");
+                      "Use the sample organisation's record of this contact number instead")
+          ->type_name("UIN")
+          ->check(WholeNumber(0xFFFFFFFFu));
   file->excludes(sample);
   sample->excludes(file);
   koa->add_flag("--bool-u64-to-dword", options->bool_u64_to_dword,

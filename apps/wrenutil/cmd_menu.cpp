@@ -2,18 +2,20 @@
 // `wrenutil click NAME UIN...` runs a buddy-menu click. Both print what the
 // platform services were asked to do. The demo's plug-ins add an item to the
 // buddy and department menus (its second text is the context they got).
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/host_menu.h"
+#include "apps/wrenutil/host_panel.h"
+#include "apps/wrenutil/menu_output.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
 #include "platform/gf/gf_element.h"
@@ -24,68 +26,11 @@
 namespace wrenutil_app {
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-  return Util::Convert::Utf8FromWS(text.c_str(), static_cast<int>(text.size())).str();
-}
-
-// A result code: failures in hexadecimal, others in decimal.
-std::string Code(HRESULT hr) {
-  if (hr >= 0) return std::to_string(hr);
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-  return text;
-}
-
 CKZComPtr<IKZArray> UinArray(const std::vector<DWORD>& uins) {
   CKZComPtr<IKZArray> array;
   Util::Data::CreateKZArray(&array);
   for (DWORD uin : uins) array->AddDWord(uin);
   return array;
-}
-
-// Collects the library's assertions while a command runs, so that they are
-// printed with the rest instead of going to the log.
-class AssertCapture;
-AssertCapture* g_capture = nullptr;  // the capture of the running command
-
-class AssertCapture {
- public:
-  AssertCapture() {
-    g_capture = this;
-    previous_ = platform::SetAssertHandler([this](const wchar_t* e, const wchar_t* f, int line) {
-      lines_.push_back(std::wstring(e) + L" at " + f + L":" + std::to_wstring(line));
-      return 0;
-    });
-  }
-  ~AssertCapture() {
-    platform::SetAssertHandler(previous_);
-    g_capture = nullptr;
-  }
-  AssertCapture(const AssertCapture&) = delete;
-  AssertCapture& operator=(const AssertCapture&) = delete;
-  std::vector<std::wstring> Take() { return std::exchange(lines_, {}); }
-
- private:
-  platform::AssertHandler previous_;
-  std::vector<std::wstring> lines_;
-};
-
-void PrintJournal(std::ostream& out) {
-  std::vector<std::wstring> notes = platform::TakeCallJournal();
-  out << "services saw:" << (notes.empty() ? " nothing\n" : "\n");
-  for (const auto& note : notes) out << "  " << Utf8(note) << '\n';
-  if (g_capture == nullptr) return;
-  for (const auto& line : g_capture->Take()) out << "assertion: " << Utf8(line) << '\n';
-}
-
-void PrintMenu(std::ostream& out, const char* function, HRESULT hr, IGFMenu* menu) {
-  out << function << ": " << Code(hr) << '\n';
-  if (menu == nullptr) {
-    out << "(no menu)\n";
-  } else {
-    out << Utf8(platform::RenderGFMenu(menu));
-  }
-  PrintJournal(out);
 }
 
 bool CheckUins(AppContext& context, const std::vector<DWORD>& uins) {
@@ -122,17 +67,27 @@ void AddSelectionFlags(const Sample& sample, const std::vector<DWORD>& uins, IKZ
 
 bool ApplyContext(AppContext& context, const std::vector<std::string>& pairs, IKZData* bag) {
   for (const std::string& pair : pairs) {
-    std::size_t eq = pair.find('=');
-    std::string key = pair.substr(0, eq);
-    unsigned long value = 0;
-    try {
-      if (eq == std::string::npos || key.empty()) throw std::invalid_argument(pair);
-      value = std::stoul(pair.substr(eq + 1));
-    } catch (const std::exception&) {
-      context.Fail("--context wants KEY=NUMBER, got \"" + pair + "\"");
+    const std::size_t eq = pair.find('=');
+    const std::string key = pair.substr(0, eq);
+    DWORD value = 0;
+    if (eq == std::string::npos || key.empty() ||
+        !ParseU32(std::string_view(pair).substr(eq + 1), &value)) {
+      context.Fail("--context: could not convert \"" + pair +
+                   "\": want KEY=NUMBER, a whole number from 0 to 4294967295");
       return false;
     }
-    bag->SetDWord(key.c_str(), static_cast<DWORD>(value));
+    bag->SetDWord(key.c_str(), value);
+  }
+  return true;
+}
+
+bool CheckDepartments(AppContext& context, const std::vector<DWORD>& ids) {
+  for (DWORD id : ids) {
+    if (!context.host->sample().HasDepartment(id)) {
+      context.Fail("no department has the id " + std::to_string(id) +
+                   " (wrenutil sample depts lists them)");
+      return false;
+    }
   }
   return true;
 }
@@ -146,6 +101,8 @@ struct MenuOptions {
   bool no_rename = false;
   bool no_delete = false;
   std::string name;
+  bool auto_reply = false;
+  bool outer_tab = false;
 };
 
 std::unique_ptr<MenuServices> Install(AppContext& context) {
@@ -174,6 +131,10 @@ void RunBuddy(const MenuOptions& o, AppContext& context) {
 }
 
 void RunDept(const MenuOptions& o, AppContext& context) {
+  if (!CheckUins(context, o.uins) || !CheckUins(context, o.only) ||
+      !CheckDepartments(context, o.groups)) {
+    return;
+  }
   auto services = Install(context);
   if (!services) return;
   AssertCapture capture;
@@ -205,6 +166,24 @@ void RunOuterGroup(const MenuOptions& o, AppContext& context) {
   CKZComPtr<IGFMenu> owner;
   owner.Attach(menu);
   PrintMenu(*context.out, "GetOuterGroupMenu", hr, menu);
+}
+
+// Runs `build` with the main-panel services installed and prints its menu.
+template <class Build>
+void RunPanelMenu(AppContext& context, const char* function, Build build) {
+  std::string error;
+  auto services = PanelServices::Install(*context.host, &error);
+  if (!services) {
+    context.Fail(error, kExitFailure);
+    return;
+  }
+  AssertCapture capture;
+  IGFMenu* menu = nullptr;
+  HRESULT hr = build(&menu);
+  CKZComPtr<IGFMenu> owner;
+  owner.Attach(menu);
+  PrintMenu(*context.out, function, hr, menu);
+  if (FAILED(hr)) context.exit_code = kExitFailure;
 }
 
 void RunClick(const MenuOptions& o, AppContext& context) {
@@ -255,7 +234,11 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   menu->require_subcommand(1);
 
   CLI::App* buddy = menu->add_subcommand("buddy", "The menu of selected contacts (GetBuddyMenu)");
-  buddy->add_option("uins", o->uins, "Contact numbers, the first is the contact")->required();
+  const CLI::Validator uin = WholeNumber(0xFFFFFFFFu);
+  buddy->add_option("uins", o->uins, "Contact numbers, the first is the contact")
+      ->required()
+      ->type_name("UIN")
+      ->check(uin);
   buddy->add_option("--context", o->context,
                     "A context flag KEY=NUMBER (e.g. MENU_WREN_SHOWDELFROMRECENTFOLDER=1)");
   buddy->add_flag("--offline", o->offline, "The own account is offline");
@@ -263,9 +246,15 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
 
   CLI::App* dept =
       menu->add_subcommand("dept", "The menu of an organisation selection (GetDeptMenu)");
-  dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)");
-  dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)");
-  dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)");
+  dept->add_option("uins", o->uins, "The contacts concerned (SelectUins)")
+      ->type_name("UIN")
+      ->check(uin);
+  dept->add_option("--only", o->only, "Contacts selected directly (SelectUinOnly)")
+      ->type_name("UIN")
+      ->check(uin);
+  dept->add_option("--group", o->groups, "Selected departments (SelectGroupID)")
+      ->type_name("ID")
+      ->check(uin);
   dept->add_option("--context", o->context, "A context field KEY=NUMBER");
   dept->callback([o, &context] { RunDept(*o, context); });
 
@@ -274,6 +263,27 @@ void RegisterMenuCommand(CLI::App& app, AppContext& context) {
   outer->add_flag("--no-rename", o->no_rename, "EnableRename = 0");
   outer->add_flag("--no-delete", o->no_delete, "EnableDelGroup = 0");
   outer->callback([o, &context] { RunOuterGroup(*o, context); });
+
+  CLI::App* main = menu->add_subcommand("main", "The main menu of the main panel (GetMainMenu)");
+  main->callback([&context] {
+    RunPanelMenu(context, "GetMainMenu",
+                 [](IGFMenu** m) { return Util::UtilWRENMenu::GetMainMenu(m); });
+  });
+
+  CLI::App* status = menu->add_subcommand("status", "The menu of the own presence (GetStatusMenu)");
+  status->add_flag("--auto-reply", o->auto_reply,
+                   "Away opens the automatic replies of the sample profile");
+  CLI::App* tabbar =
+      menu->add_subcommand("tabbar", "The tab bar's display menu (GetTBarDisplayTypeMenu)");
+  tabbar->add_flag("--outer", o->outer_tab, "The external-contacts tab (tab type 2)");
+  tabbar->add_flag("--offline", o->offline, "The own account is offline");
+  tabbar->callback([o, &context] { RunTabBarMenu(context, o->outer_tab, o->offline); });
+
+  status->callback([o, &context] {
+    RunPanelMenu(context, "GetStatusMenu", [&](IGFMenu** m) {
+      return Util::UtilWRENMenu::GetStatusMenu(m, o->auto_reply ? 1 : 0);
+    });
+  });
 }
 
 void RegisterClickCommand(CLI::App& app, AppContext& context) {
@@ -282,7 +292,10 @@ void RegisterClickCommand(CLI::App& app, AppContext& context) {
       "click", "Run a buddy-menu click (OnClickStandardBuddyMenu) and show what it did");
   click->add_option("name", o->name, "The item name, e.g. Send_Message or MENU_WREN_USERINFO")
       ->required();
-  click->add_option("uins", o->uins, "The selected contact numbers")->required();
+  click->add_option("uins", o->uins, "The selected contact numbers")
+      ->required()
+      ->type_name("UIN")
+      ->check(WholeNumber(0xFFFFFFFFu));
   click->callback([o, &context] { RunClick(*o, context); });
 }
 

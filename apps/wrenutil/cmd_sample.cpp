@@ -1,12 +1,16 @@
 // `wrenutil sample [members [--dept ID] | depts | outer]`: what the
 // organisation holds, so that a user finds contact numbers for the other
 // commands.
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "platform/common/convert.h"
@@ -55,7 +59,8 @@ void PrintSummary(const Sample& sample, std::ostream& out) {
       << "outer contacts:  " << outer << " in " << groups << " groups\n";
 }
 
-void PrintMembers(const Sample& sample, long dept_filter, std::ostream& out) {
+void PrintMembers(const Sample& sample, std::optional<std::uint32_t> dept_filter,
+                  std::ostream& out) {
   std::map<DWORD, std::string> depts = DepartmentNames(sample);
   DWORD count = 0;
   sample.members()->GetCount(&count);
@@ -64,7 +69,7 @@ void PrintMembers(const Sample& sample, long dept_filter, std::ostream& out) {
     if (FAILED(sample.members()->GetKZDataRead(i, &m)) || !m) continue;
     DWORD uin = Number(m, "dwUin");
     DWORD dept = Number(m, "dwDeptId");
-    if (dept_filter >= 0 && dept != static_cast<DWORD>(dept_filter)) continue;
+    if (dept_filter && dept != *dept_filter) continue;
     out << uin << '\t' << Str(m, "strName") << '\t' << Str(m, "strEnglishName") << '\t'
         << depts[dept] << '\t' << Str(m, "strMobile");
     if (Util::Data::HasField(m, "rpt_str_lm")) out << "\tLM";
@@ -94,18 +99,23 @@ void PrintDepartments(const Sample& sample, std::ostream& out) {
       ++sizes[Number(m, "dwDeptId")];
     }
   }
-  // Depth-first from the roots (parent 0); a cycle in a user's file stops at
-  // a depth limit instead of looping.
-  auto print = [&](auto& self, DWORD parent, int depth) -> void {
-    if (depth > 32) return;
-    for (const Dept& d : children[parent]) {
-      out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << d.id << ' ' << d.name;
-      if (sizes[d.id] > 0) out << " (" << sizes[d.id] << ")";
-      out << '\n';
-      if (d.id != parent) self(self, d.id, depth + 1);
-    }
+  // Depth-first from the roots (parent 0). The loader refused cycles and
+  // departments listed twice, so every department is printed once; the walk
+  // keeps its own stack, so a deep tree needs no deep recursion.
+  std::vector<std::pair<const Dept*, std::size_t>> stack;
+  auto push_children = [&](DWORD parent, std::size_t depth) {
+    const std::vector<Dept>& list = children[parent];
+    for (auto it = list.rbegin(); it != list.rend(); ++it) stack.emplace_back(&*it, depth);
   };
-  print(print, 0, 0);
+  push_children(0, 0);
+  while (!stack.empty()) {
+    const auto [d, depth] = stack.back();
+    stack.pop_back();
+    out << std::string(depth * 2, ' ') << d->id << ' ' << d->name;
+    if (sizes[d->id] > 0) out << " (" << sizes[d->id] << ")";
+    out << '\n';
+    push_children(d->id, depth + 1);
+  }
 }
 
 void PrintOuter(const Sample& sample, std::ostream& out) {
@@ -142,14 +152,22 @@ void RegisterSampleCommand(CLI::App& app, AppContext& context) {
     }
   });
 
-  auto dept = std::make_shared<long>(-1);
+  auto dept = std::make_shared<std::optional<std::uint32_t>>();
   CLI::App* members =
       cmd->add_subcommand("members",
                           "List the members: number, name, English name, department, "
                           "mobile phone");
-  members->add_option("--dept", *dept, "Only the members of this department id");
-  members->callback(
-      [dept, &context] { PrintMembers(context.host->sample(), *dept, *context.out); });
+  members->add_option("--dept", *dept, "Only the members of this department id")
+      ->type_name("ID")
+      ->check(WholeNumber(0xFFFFFFFFu));
+  members->callback([dept, &context] {
+    if (*dept && !context.host->sample().HasDepartment(**dept)) {
+      context.Fail("no department has the id " + std::to_string(**dept) +
+                   " (wrenutil sample depts lists them)");
+      return;
+    }
+    PrintMembers(context.host->sample(), *dept, *context.out);
+  });
 
   cmd->add_subcommand("depts", "Show the department tree with member counts")->callback([&context] {
     PrintDepartments(context.host->sample(), *context.out);

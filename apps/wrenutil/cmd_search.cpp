@@ -5,32 +5,38 @@
 //   wrenutil search KEY [--fields a,b] [--array-fields ...]
 //       [--number-fields ...] [--limit N] [--address [--lm] [--phones]]
 //       [--hide-lm] [--json] [--contacts FILE.json] [--trace FILE]
-//       [--repeat N]
+//       [--repeat N] [--type-ahead [--keys FILE|-] [--filter]]
 //
 // Without --array-fields/--number-fields DoSearch runs; with either,
 // DoSearch2; with --address, DoSearch_Address. --repeat runs the search N
 // times and prints the median time of one search to stderr (for the
 // side-by-side benchmark); --trace writes the performance records as Chrome
-// trace events.
+// trace events. --type-ahead searches as a search box does: KEY is typed one
+// character at a time (or each line of --keys is the box's text after a
+// keystroke; "-" reads them from the standard input) through a search
+// session, which prints a line per key and the time it took to stderr.
+// The contacts file is read as it streams in.
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
+#include <iostream>
 #include <memory>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "apps/wrenutil/host.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/kzjson_stream.h"
 #include "platform/common/perf.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 
 namespace wrenutil_app {
@@ -50,11 +56,13 @@ struct SearchOptions {
   std::string contacts;
   std::string trace;
   int repeat = 0;
+  bool type_ahead = false;
+  std::string keys;
+  bool filter = false;
+  const CLI::Option* key_option = nullptr;  // counts whether a key was given, '' included
 };
 
-std::string Utf8(const wchar_t* text) {
-  return Util::Convert::Utf8FromWS(text, -1).str();
-}
+std::string Utf8(const wchar_t* text) { return Util::Convert::Utf8FromWS(text, -1).str(); }
 
 std::vector<CKZStringA> Names(const std::vector<std::string>& names) {
   return {names.begin(), names.end()};
@@ -67,18 +75,9 @@ CKZComPtr<IKZArray> LoadContacts(const SearchOptions& o, AppContext& context) {
     items = context.host->sample().members();
     return items;
   }
-  std::ifstream in(o.contacts, std::ios::binary);
-  if (!in) {
-    context.Fail("search: cannot open " + o.contacts);
-    return nullptr;
-  }
-  std::stringstream text;
-  text << in.rdbuf();
   std::string error;
-  if (FAILED(platform::JsonToKZArray(text.str(), &items, &error))) {
-    context.Fail("search: " + o.contacts + ": " + error);
-    return nullptr;
-  }
+  items = ReadJsonArray(o.contacts, &error);
+  if (!items) context.Fail("search: " + error);
   return items;
 }
 
@@ -108,21 +107,16 @@ bool InstallServices(const SearchOptions& o, AppContext& context) {
   return true;
 }
 
-long RunOnce(const SearchOptions& o, const CKZStringW& key, IKZArray* items,
-             IKZArray** result) {
+long RunOnce(const SearchOptions& o, const CKZStringW& key, IKZArray* items, IKZArray** result) {
   if (o.address) {
-    return Util::MarlinSearch::DoSearch_Address(key, items, Names(o.fields),
-                                                o.lm, o.phones, o.limit,
-                                                result);
+    return Util::MarlinSearch::DoSearch_Address(key, items, Names(o.fields), o.lm, o.phones,
+                                                o.limit, result);
   }
   if (!o.array_fields.empty() || !o.number_fields.empty()) {
-    return Util::MarlinSearch::DoSearch2(key, items, Names(o.fields),
-                                         Names(o.array_fields),
-                                         Names(o.number_fields), o.limit,
-                                         result);
+    return Util::MarlinSearch::DoSearch2(key, items, Names(o.fields), Names(o.array_fields),
+                                         Names(o.number_fields), o.limit, result);
   }
-  return Util::MarlinSearch::DoSearch(key, items, Names(o.fields), o.limit,
-                                      result);
+  return Util::MarlinSearch::DoSearch(key, items, Names(o.fields), o.limit, result);
 }
 
 void PrintHits(IKZArray* hits, std::ostream& out, bool colour) {
@@ -148,35 +142,117 @@ void PrintHits(IKZArray* hits, std::ostream& out, bool colour) {
     // the spelling scan): show the part inside it.
     long long size = static_cast<long long>(text.size());
     long long begin = std::clamp<long long>(position, 0, size);
-    long long end = std::clamp<long long>(
-        static_cast<long long>(position) + length, begin, size);
+    long long end = std::clamp<long long>(static_cast<long long>(position) + length, begin, size);
     std::wstring before = text.substr(0, static_cast<std::size_t>(begin));
-    std::wstring span = text.substr(static_cast<std::size_t>(begin),
-                                    static_cast<std::size_t>(end - begin));
+    std::wstring span =
+        text.substr(static_cast<std::size_t>(begin), static_cast<std::size_t>(end - begin));
     std::wstring after = text.substr(static_cast<std::size_t>(end));
     out << uin << '\t' << Utf8(field.c_str());
     if (phone >= 0) out << '[' << phone << ']';
-    out << '\t' << Utf8(before.c_str())
-        << (colour ? "\x1b[1;31m" : "[") << Utf8(span.c_str())
-        << (colour ? "\x1b[0m" : "]") << Utf8(after.c_str()) << "\t(pos "
-        << position << ", len " << length << ")\n";
+    out << '\t' << Utf8(before.c_str()) << (colour ? "\x1b[1;31m" : "[") << Utf8(span.c_str())
+        << (colour ? "\x1b[0m" : "]") << Utf8(after.c_str()) << "\t(pos " << position << ", len "
+        << length << ")\n";
   }
 }
 
-void RunSearch(const SearchOptions& o, AppContext& context) {
-  if (o.repeat < 0) {
-    context.Fail("search: --repeat must not be negative");
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// The keys typed: each prefix of KEY (by character), or the lines of --keys.
+bool TypedKeys(const SearchOptions& o, AppContext& context, std::vector<CKZStringW>* keys) {
+  if (o.keys.empty()) {
+    const CKZStringW key(kUtf8, o.key.data(), static_cast<int>(o.key.size()));
+    for (int n = 1; n <= key.GetLength(); ++n) keys->push_back(key.Left(n));
+    return true;
+  }
+  std::ifstream file;
+  if (o.keys != "-") {
+    file.open(o.keys, std::ios::binary);
+    if (!file) {
+      context.Fail("search: cannot open " + o.keys);
+      return false;
+    }
+  }
+  std::istream& in = o.keys == "-" ? std::cin : file;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    keys->push_back(CKZStringW(kUtf8, line.data(), static_cast<int>(line.size())));
+  }
+  return true;
+}
+
+// --type-ahead: every key through one session; a line per key, then the
+// hits of the last.
+void RunTypeAhead(const SearchOptions& o, IKZArray* items, AppContext& context) {
+  if (o.address || !o.array_fields.empty() || !o.number_fields.empty()) {
+    context.Fail(
+        "search: --type-ahead searches string fields only (no --address, "
+        "--array-fields or --number-fields)");
     return;
   }
+  std::vector<CKZStringW> keys;
+  if (!TypedKeys(o, context, &keys)) return;
+  Util::MarlinSearch::SearchSession session(items, Names(o.fields), o.limit);
+  std::ostream& out = *context.out;
+  if (o.filter) {
+    auto start = std::chrono::steady_clock::now();
+    session.BuildFilter();
+    DWORD count = 0;
+    items->GetCount(&count);
+    std::fprintf(stderr, "search: filter built in %.1f ms, %zu bytes (%.1f per record)\n",
+                 MillisecondsSince(start), session.FilterBytes(),
+                 count ? static_cast<double>(session.FilterBytes()) / count : 0.0);
+  }
+  long code = 0;
+  for (const CKZStringW& key : keys) {
+    auto start = std::chrono::steady_clock::now();
+    code = session.Search(key);
+    const double ms = MillisecondsSince(start);
+    out << "typed " << Utf8(key.GetString()) << ": " << session.hits().size() << " hits, "
+        << session.examined() << " examined" << (session.narrowed() ? " (narrowed)" : "") << '\n';
+    out.flush();
+    std::fprintf(stderr, "search: %.3f ms for \"%s\"\n", ms, Utf8(key.GetString()).c_str());
+  }
+  if (session.searched()) {
+    CKZComPtr<IKZArray> hits;
+    if (FAILED(session.HitRecords(&hits))) {
+      context.Fail("search: cannot create the result array", kExitFailure);
+      return;
+    }
+    if (o.json) {
+      out << platform::KZArrayToJson(hits, 2) << '\n';
+    } else {
+      PrintHits(hits, out, UseColour(STDOUT_FILENO));
+    }
+  }
+  if (code < 0) context.exit_code = kExitFailure;
+}
+
+void RunSearch(const SearchOptions& o, AppContext& context) {
+  const bool has_key = o.key_option != nullptr && o.key_option->count() > 0;
+  if (has_key == !o.keys.empty()) {
+    context.Fail(has_key ? "search: a key or --keys, not both" : "search: a key is required");
+    return;
+  }
+  const auto load_start = std::chrono::steady_clock::now();
   CKZComPtr<IKZArray> items = LoadContacts(o, context);
+  if (items && !o.contacts.empty()) {
+    DWORD count = 0;
+    items->GetCount(&count);
+    std::fprintf(stderr, "search: %u records loaded in %.1f ms\n", count,
+                 MillisecondsSince(load_start));
+  }
   if (!items || !InstallServices(o, context)) return;
+  if (o.type_ahead) return RunTypeAhead(o, items, context);
   const CKZStringW key(kUtf8, o.key.data(), static_cast<int>(o.key.size()));
 
   std::unique_ptr<platform::ChromeTraceRecorder> recorder;
   if (!o.trace.empty()) {
     recorder = std::make_unique<platform::ChromeTraceRecorder>(o.trace);
     if (!recorder->ok()) {
-      context.Fail("search: cannot write " + o.trace);
+      context.Fail("search: --trace: cannot write " + o.trace);
       return;
     }
     platform::AttachPerfRecorder(recorder.get());
@@ -189,14 +265,14 @@ void RunSearch(const SearchOptions& o, AppContext& context) {
     CKZComPtr<IKZArray> again;
     auto start = std::chrono::steady_clock::now();
     RunOnce(o, key, items, &again);
-    times.push_back(std::chrono::duration<double, std::milli>(
-                        std::chrono::steady_clock::now() - start)
-                        .count());
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
   }
 
   if (recorder) {
     platform::AttachPerfRecorder(nullptr);
-    if (!recorder->Close()) context.Fail("search: cannot write " + o.trace);
+    if (!recorder->Close()) context.Fail("search: --trace: cannot write " + o.trace);
   }
 
   std::ostream& out = *context.out;
@@ -212,48 +288,64 @@ void RunSearch(const SearchOptions& o, AppContext& context) {
                  times[times.size() / 2], o.repeat, items_count, hit_count);
   }
   if (o.json) {
-    out << platform::KZArrayToJson(result, 2) << '\n';
+    // No result array (the library refused the key) is no hit either.
+    out << (result ? platform::KZArrayToJson(result, 2) : std::string("[]")) << '\n';
   } else {
-    out << "result: " << code_text << ", " << hit_count << " hits in "
-        << items_count << " records\n";
-    if (result) PrintHits(result, out, isatty(STDOUT_FILENO) != 0);
+    out << "result: " << code_text << ", " << hit_count << " hits in " << items_count
+        << " records\n";
+    if (result) PrintHits(result, out, UseColour(STDOUT_FILENO));
   }
-  if (code < 0) context.exit_code = kExitFailure;
+  if (context.exit_code == kExitOk && (code < 0 || hit_count == 0)) {
+    context.exit_code = kExitFailure;  // the library refused, or found nothing
+  }
 }
 
 }  // namespace
 
 void RegisterSearchCommand(CLI::App& app, AppContext& context) {
   auto o = std::make_shared<SearchOptions>();
-  CLI::App* cmd = app.add_subcommand(
-      "search", "Search the members (or --contacts) for a key: Chinese "
-                "characters, pinyin, initials, digits or a mix");
-  cmd->add_option("key", o->key, "The key (UTF-8)")->required();
-  cmd->add_option("--fields", o->fields, "String fields to match, in order")
+  CLI::App* cmd = app.add_subcommand("search",
+                                     "Search the members (or --contacts) for a key: Chinese "
+                                     "characters, pinyin, initials, digits or a mix");
+  o->key_option = cmd->add_option("key", o->key, "The key (UTF-8); not with --keys");
+  cmd->add_option("--fields", o->fields, "String fields to match, in order")->delimiter(',');
+  cmd->add_option("--array-fields", o->array_fields, "String-array fields (DoSearch2)")
       ->delimiter(',');
-  cmd->add_option("--array-fields", o->array_fields,
-                  "String-array fields (DoSearch2)")
-      ->delimiter(',');
-  cmd->add_option("--number-fields", o->number_fields,
-                  "64-bit number-array fields (DoSearch2)")
+  cmd->add_option("--number-fields", o->number_fields, "64-bit number-array fields (DoSearch2)")
       ->delimiter(',');
   cmd->add_option("--limit", o->limit,
-                  "Stop once more than this many records matched "
-                  "(at most limit + 1 hits)");
-  cmd->add_flag("--address", o->address, "Address-book search");
-  cmd->add_flag("--lm", o->lm, "With --address: match the LM accounts");
-  cmd->add_flag("--phones", o->phones,
-                "With --address: match the mobile phones");
+                  "The search stops once more than N records matched, so it "
+                  "gives at most N + 1 hits (--limit 0 still gives one)")
+      ->type_name("N")
+      ->check(WholeNumber(0xFFFFFFFFu))
+      ->capture_default_str();
+  CLI::Option* address =
+      cmd->add_flag("--address", o->address, "Address-book search (DoSearch_Address)");
+  cmd->add_flag("--lm", o->lm, "Also match the LM accounts")->needs(address);
+  cmd->add_flag("--phones", o->phones, "Also match the mobile phones")->needs(address);
   cmd->add_flag("--hide-lm", o->hide_lm,
                 "Set hide_clm_number: LM numbers of non-members are not "
                 "matched (DoSearch2)");
   cmd->add_flag("--json", o->json, "Print the result array as JSON");
   cmd->add_option("--contacts", o->contacts,
-                  "A JSON array of contact records instead of the members");
-  cmd->add_option("--trace", o->trace,
-                  "Write the performance records to FILE (Chrome trace)");
-  cmd->add_option("--repeat", o->repeat,
-                  "Run the search N more times; print the median time");
+                  "A JSON array of contact records instead of the members")
+      ->type_name("FILE");
+  cmd->add_option("--trace", o->trace, "Write the performance records to FILE (Chrome trace)")
+      ->type_name("FILE");
+  cmd->add_option("--repeat", o->repeat, "Run the search N more times; print the median time")
+      ->type_name("N")
+      ->check(WholeNumber(1000000));
+  CLI::Option* type_ahead =
+      cmd->add_flag("--type-ahead", o->type_ahead,
+                    "Search as a search box does: type the key one character at "
+                    "a time through a search session");
+  cmd->add_option("--keys", o->keys,
+                  "FILE (or - for the standard input) whose lines are the box's text "
+                  "after each keystroke (needs --type-ahead)")
+      ->type_name("FILE")
+      ->needs(type_ahead);
+  cmd->add_flag("--filter", o->filter, "Build the session's candidate filter (needs --type-ahead)")
+      ->needs(type_ahead);
   cmd->callback([o, &context] { RunSearch(*o, context); });
 }
 

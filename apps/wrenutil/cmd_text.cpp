@@ -6,8 +6,10 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzptr.h"
@@ -39,14 +41,17 @@ std::string Number(double value) {
   return buffer;
 }
 
-// Parses "WxH" (or "W", height 0) into a size; false when malformed.
+// Parses "WxH" (or "W", height 0) into a size, each a whole number up to
+// kMaxBox; false when malformed.
+constexpr DWORD kMaxBox = 1000000;
 bool ParseBox(const std::string& text, tagSIZE* box) {
-  long cx = 0, cy = 0;
-  char x = 0;
-  char rest = 0;
-  const int n = std::sscanf(text.c_str(), "%ld%c%ld%c", &cx, &x, &cy, &rest);
-  const bool ok = (n == 1) || (n == 3 && (x == 'x' || x == 'X'));
-  if (!ok || cx < 0 || cy < 0 || cx > 1000000 || cy > 1000000) return false;
+  const std::size_t x = text.find_first_of("xX");
+  DWORD cx = 0, cy = 0;
+  if (!ParseU32(std::string_view(text).substr(0, x), &cx) || cx > kMaxBox) return false;
+  if (x != std::string::npos &&
+      (!ParseU32(std::string_view(text).substr(x + 1), &cy) || cy > kMaxBox)) {
+    return false;
+  }
   box->cx = static_cast<LONG>(cx);
   box->cy = static_cast<LONG>(cy);
   return true;
@@ -141,20 +146,32 @@ void RegisterTextCommand(CLI::App& app, AppContext& context) {
       ->check(CLI::IsMember({"measure", "fit", "wrap"}));
   cmd->add_option("text", options->text, "The text (UTF-8)")->required();
   cmd->add_option("--font", options->font, "Face name")->capture_default_str();
-  cmd->add_option("--size", options->size, "Size in points")->capture_default_str();
+  cmd->add_option("--size", options->size, "Size in points")
+      ->check(NumberIn(0.1, 1000))
+      ->capture_default_str();
   CLI::Option* width =
-      cmd->add_option("--width", options->width, "fit: the width in outline units (em = size)");
+      cmd->add_option("--width", options->width, "fit: the width in outline units (em = size)")
+          ->check(WholeNumber(0xFFFFFFFFu));
   CLI::Option* box =
-      cmd->add_option("--box", options->box, "wrap: the box as WxH in pixels (0: no limit)");
-  cmd->add_option("--png", options->png, "Draw the text with its measured box into this PNG file");
+      cmd->add_option("--box", options->box, "wrap: the box as WxH in pixels (0: no limit)")
+          ->type_name("WxH")
+          ->check(CLI::Validator(
+              [](std::string& text) -> std::string {
+                tagSIZE size;
+                if (ParseBox(text, &size)) return {};
+                return "could not convert \"" + text + "\": want WxH, whole numbers from 0 to " +
+                       std::to_string(kMaxBox);
+              },
+              ""));
+  cmd->add_option("--png", options->png, "Draw the text with its measured box into this PNG file")
+      ->type_name("FILE");
   cmd->callback([options, width, box, &context] {
     if (options->mode == "fit" && width->count() == 0) {
       context.Fail("text fit: --width is required");
       return;
     }
-    tagSIZE size;
-    if (options->mode == "wrap" && (box->count() == 0 || !ParseBox(options->box, &size))) {
-      context.Fail("text wrap: --box WxH is required (non-negative integers)");
+    if (options->mode == "wrap" && box->count() == 0) {
+      context.Fail("text wrap: --box WxH is required");
       return;
     }
     RunText(*options, context);

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "apps/wrenutil/cli_support.h"
 #include "apps/wrenutil/commands.h"
 
 namespace wrenutil_app {
@@ -60,8 +61,7 @@ void RunTour(AppContext& context) {
     try {
       app.parse(step.command_line, false);
     } catch (const CLI::ParseError& e) {
-      app.exit(e, out, *context.err);
-      context.exit_code = e.get_exit_code();
+      context.exit_code = ReportParseError(app, e, out, *context.err);
     }
     if (context.exit_code != kExitOk) {
       *context.err << "wrenutil: tour: the step above failed (exit code " << context.exit_code

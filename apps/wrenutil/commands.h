@@ -26,7 +26,12 @@
   X(Text)                        \
   X(Koa)                         \
   X(Menu)                        \
-  X(Click)
+  X(Click)                       \
+  X(Dirs)                        \
+  X(Headimage)                   \
+  X(Settings)                    \
+  X(Tbar)                        \
+  X(Tabbar)
 
 namespace wrenutil_app {
 
@@ -34,6 +39,9 @@ namespace wrenutil_app {
   void Register##Name##Command(CLI::App& app, AppContext& context);
 WRENUTIL_APP_COMMANDS(WRENUTIL_APP_DECLARE_COMMAND)
 #undef WRENUTIL_APP_DECLARE_COMMAND
+
+// `wrenutil menu tabbar`, run by the menu command (cmd_tabbar.cpp).
+void RunTabBarMenu(AppContext& context, bool outer, bool offline);
 
 // Registers every command of the list above on `app`.
 inline void RegisterCommands(CLI::App& app, AppContext& context) {

@@ -3,14 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
+#include <map>
+#include <set>
 
 #include "platform/common/convert.h"
+#include "platform/common/datafolders.h"
+#include "platform/common/kzdialog.h"
+#include "platform/common/kzfs.h"
 #include "platform/common/kzjson.h"
 #include "platform/common/kzlog.h"
+#include "platform/common/settingsstore.h"
+#include "platform/common/store.h"
+#include "platform/kvdata/kvdata.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
 
@@ -52,30 +57,6 @@ bool OptionalArray(IKZData* org, const char* name, IKZArray** out, std::string* 
 }
 
 }  // namespace
-
-bool ReadFile(const std::string& path, std::string* text, std::string* error) {
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    *error = "cannot read " + path + ": it is a directory";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    *error = "cannot open " + path;
-    return false;
-  }
-  std::ostringstream contents;
-  contents << in.rdbuf();
-  if (in.bad() || contents.fail()) {
-    // An empty file also sets failbit on the copy; it is not a read error.
-    if (in.bad() || std::filesystem::file_size(path, ec) != 0) {
-      *error = "cannot read " + path;
-      return false;
-    }
-  }
-  *text = std::move(contents).str();
-  return true;
-}
 
 bool ParseIPv4(std::string_view text, DWORD* address) {
   DWORD value = 0;
@@ -187,12 +168,74 @@ bool Sample::Index(std::string* error) {
     *error = top + ": contact number " + std::to_string(duplicate->uin) + " appears twice";
     return false;
   }
+  if (!IndexDepartments(error)) return false;
   if (!IsMember(self_uin_)) {
     *error = top + ": the own number " + std::to_string(self_uin_) +
              " (\"dwSelfUin\") is not a member of \"rpt_member\"";
     return false;
   }
   return true;
+}
+
+bool Sample::IndexDepartments(std::string* error) {
+  // Parent of every department, by id.
+  std::map<DWORD, DWORD> parents;
+  DWORD count = 0;
+  departments_->GetCount(&count);
+  for (DWORD i = 0; i < count; ++i) {
+    const std::string where = "rpt_dept[" + std::to_string(i) + "]";
+    CKZComPtr<IKZData> dept;
+    if (FAILED(departments_->GetKZData(i, &dept)) || !dept) {
+      *error = where + ": not a record";
+      return false;
+    }
+    DWORD id = 0, parent = 0;
+    if (!RequireDWord(dept.Get(), "dwDeptId", &id, where, error) ||
+        !RequireDWord(dept.Get(), "dwParentId", &parent, where, error)) {
+      return false;
+    }
+    if (id == 0) {
+      *error = where + ": department id 0 is the root's, no department's";
+      return false;
+    }
+    if (!parents.emplace(id, parent).second) {
+      *error = "organisation: department " + std::to_string(id) + " appears twice";
+      return false;
+    }
+  }
+  for (const auto& [id, parent] : parents) {
+    if (parent != 0 && parents.count(parent) == 0) {
+      *error = "organisation: the parent " + std::to_string(parent) + " of department " +
+               std::to_string(id) + " is no department";
+      return false;
+    }
+  }
+  // Every chain of parents must reach the root. A department on a chain
+  // already known to reach it stops the walk early, so this is linear.
+  std::set<DWORD> rooted;
+  for (const auto& [start, unused] : parents) {
+    std::vector<DWORD> chain;
+    std::set<DWORD> on_chain;
+    DWORD id = start;
+    while (id != 0 && rooted.count(id) == 0) {
+      if (!on_chain.insert(id).second) {
+        std::string cycle;
+        auto from = std::find(chain.begin(), chain.end(), id);
+        for (auto it = from; it != chain.end(); ++it) cycle += std::to_string(*it) + " -> ";
+        *error = "organisation: departments " + cycle + std::to_string(id) + " form a cycle";
+        return false;
+      }
+      chain.push_back(id);
+      id = parents[id];
+    }
+    rooted.insert(chain.begin(), chain.end());
+  }
+  for (const auto& entry : parents) department_ids_.push_back(entry.first);
+  return true;
+}
+
+bool Sample::HasDepartment(DWORD id) const {
+  return std::binary_search(department_ids_.begin(), department_ids_.end(), id);
 }
 
 IKZData* Sample::FindContact(DWORD uin) const {
@@ -265,9 +308,32 @@ std::unique_ptr<Host> Host::Create(const HostOptions& options, std::string* erro
   platform::InstallCore(host->core_);
   host->installed_ = true;
 
+  // Persistent state: the data folder, the settings store, dialogs on the
+  // terminal. Nothing touches the disk before a command uses the profile.
+  if (!options.data_dir.empty()) {
+    host->previous_data_dir_ = platform::SetAppDataFolder(options.data_dir);
+  }
+  CKZComPtr<IKZSettingsStore> settings;
+  platform::CreateSettingsStore(&settings);
+  host->core_->RegisterService(IKZSettingsStore::kIid, settings);
+  platform::RegisterDialogObjects(host->core_);
+  host->previous_dialogs_ =
+      platform::SetDialogProvider(std::make_shared<platform::TerminalDialogProvider>());
+  host->persistence_set_ = true;
+
   if (options.log_to_stderr) {
     host->log_sink_ = platform::AddLogSink([](const platform::LogEntry& entry) {
       std::cerr << platform::FormatLogEntry(entry) << '\n';
+    });
+  } else {
+    // What the stores report about the user's files is always shown.
+    host->warning_sink_ = platform::AddLogSink([](const platform::LogEntry& entry) {
+      if (entry.module != L"Store") return;
+      std::cerr << "wrenutil: warning: "
+                << Util::Convert::Utf8FromWS(entry.message.c_str(),
+                                             static_cast<int>(entry.message.size()))
+                       .str()
+                << '\n';
     });
   }
   return host;
@@ -275,6 +341,13 @@ std::unique_ptr<Host> Host::Create(const HostOptions& options, std::string* erro
 
 Host::~Host() {
   if (log_sink_ >= 0) platform::RemoveLogSink(log_sink_);
+  if (warning_sink_ >= 0) platform::RemoveLogSink(warning_sink_);
+  if (persistence_set_) {
+    platform::SetDialogProvider(previous_dialogs_);
+    platform::ResetFileSystems();
+    platform::CloseStores();
+    if (previous_data_dir_) platform::SetAppDataFolder(*previous_data_dir_);
+  }
   if (installed_) {
     platform::InstallCore(nullptr);
     platform::SetSession({});
@@ -284,6 +357,58 @@ Host::~Host() {
 
 HRESULT Host::RegisterService(REFGUID id, IUnknown* service) {
   return core_->RegisterService(id, service);
+}
+
+namespace {
+// The tab-bar display setting as a fresh client has it.
+constexpr const char kDefaultTabSetting[] =
+    R"({"ShowAccount":{"@bool":true},"ShowName":{"@bool":false},)"
+    R"("ShowAllContact":{"@bool":true},"ShowOnlineContact":{"@bool":false},)"
+    R"("OnlineFirstRank":{"@bool":true},"ShowPsInfo":{"@bool":false},)"
+    R"("ShowNameOuter":{"@bool":true},"ShowStranger":{"@bool":true},)"
+    R"("ShowBlackList":{"@bool":true}})";
+
+HRESULT SeedSettings(IKZSettingsStore* store, IKZData* settings) {
+  DWORD sections = 0;
+  settings->GetFieldCount(&sections);
+  for (DWORD i = 0; i < sections; ++i) {
+    CKZBSTR section;
+    settings->GetFieldName(i, &section);
+    CKZComPtr<IKZData> keys;
+    if (FAILED(settings->GetKZData(section.c_str(), &keys))) continue;
+    DWORD count = 0;
+    keys->GetFieldCount(&count);
+    for (DWORD k = 0; k < count; ++k) {
+      CKZBSTR key;
+      keys->GetFieldName(k, &key);
+      CKZComPtr<IKZData> bag;
+      if (FAILED(keys->GetKZData(key.c_str(), &bag))) continue;
+      if (HRESULT hr = store->WriteData(section.c_str(), key.c_str(), bag); FAILED(hr)) return hr;
+    }
+  }
+  return S_OK;
+}
+}  // namespace
+
+bool Host::UseProfile(std::string* error) {
+  if (Util::KVData::GetDWord("wrenutil", "seeded", 0) == 1) return true;
+  CKZComPtr<IKZSettingsStore> store;
+  platform::CreateSettingsStore(&store);
+  CKZComPtr<IKZData> tab;
+  platform::JsonToKZData(kDefaultTabSetting, &tab, nullptr);
+  HRESULT hr = store->WriteData(L"OrgstructAndCustomPage", L"TBarTabBtnSetting", tab);
+  if (SUCCEEDED(hr)) hr = Util::KVData::SetDWord("Misc", "szSubKey_OrgExtuinHideSwitch", 0);
+  CKZComPtr<IKZData> settings;
+  if (SUCCEEDED(hr) && SUCCEEDED(sample_->organisation()->GetKZData("settings", &settings))) {
+    hr = SeedSettings(store, settings);
+  }
+  if (SUCCEEDED(hr)) hr = Util::KVData::SetDWord("wrenutil", "seeded", 1);
+  if (FAILED(hr)) {
+    *error = platform::LastStoreError();
+    if (error->empty()) *error = "cannot write the profile store";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace wrenutil_app

@@ -12,12 +12,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "apps/wrenutil/input_file.h"
 #include "platform/common/kzcore.h"
 #include "platform/common/kzdata.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzptr.h"
 
 namespace wrenutil_app {
@@ -29,11 +32,14 @@ class Sample {
   // Parses an organisation from JSON text (the typed JSON of the platform's
   // JSON<->bag conversion). On failure returns null and stores a message
   // that names the problem (syntax error, missing or mistyped field,
-  // duplicate contact number) in *error.
+  // duplicate contact number, a department listed twice, a parent that is
+  // no department, departments that form a cycle) in *error. Departments
+  // hang below parent 0, the root; 0 is no department's id.
   static std::unique_ptr<Sample> Parse(std::string_view json, std::string* error);
   // The organisation compiled into the program (data/sample_org.json).
   static std::unique_ptr<Sample> Embedded(std::string* error);
-  // Reads and parses a file; a missing or unreadable file is an error too.
+  // Reads (ReadFile) and parses a file; a file that cannot be read is an
+  // error too.
   static std::unique_ptr<Sample> FromFile(const std::string& path, std::string* error);
 
   ~Sample();
@@ -63,6 +69,8 @@ class Sample {
   IKZData* FindContact(DWORD uin) const;
   bool IsMember(DWORD uin) const;
   bool IsOuterContact(DWORD uin) const;
+  // Whether a department of "rpt_dept" has the id `id`.
+  bool HasDepartment(DWORD id) const;
 
   // Whether `uin` is an element of the top-level 32-bit number array `field`
   // (for example "rpt_uint32_online"); false when the field is absent.
@@ -73,6 +81,7 @@ class Sample {
  private:
   Sample() = default;
   bool Index(std::string* error);
+  bool IndexDepartments(std::string* error);
 
   CKZComPtr<IKZData> org_;
   CKZComPtr<IKZArray> members_;
@@ -86,6 +95,8 @@ class Sample {
     IKZData* record;  // held by members_ or outer_contacts_
   };
   std::vector<Entry> contacts_;
+  // Department ids, sorted.
+  std::vector<DWORD> department_ids_;
   DWORD self_uin_ = 0;
   DWORD corp_uin_ = 0;
   int major_version_ = 0;
@@ -97,6 +108,9 @@ class Sample {
 struct HostOptions {
   // The organisation file; empty for the embedded sample.
   std::string org_file;
+  // The folder that stands for the user's application-data folder; empty for
+  // the XDG data folder ($XDG_DATA_HOME, else ~/.local/share).
+  std::string data_dir;
   // Write every platform log record to stderr (one line each).
   bool log_to_stderr = false;
 };
@@ -120,6 +134,12 @@ class Host {
   // borrowed, the core keeps its own reference until the host ends.
   HRESULT RegisterService(REFGUID id, IUnknown* service);
 
+  // Makes sure the signed-in user's profile store can be used, and seeds a
+  // fresh one (once) with the defaults and the organisation's "settings"
+  // record, if it has one ({"Section": {"Key": {bag}}}). False, with a
+  // message naming the file, when the store cannot be written.
+  bool UseProfile(std::string* error);
+
  private:
   Host() = default;
 
@@ -127,12 +147,12 @@ class Host {
   CKZComPtr<IKZCoreHost> core_;
   bool installed_ = false;
   int log_sink_ = -1;
+  int warning_sink_ = -1;
+  // What the host replaced, given back when it ends.
+  std::optional<std::optional<std::string>> previous_data_dir_;
+  std::shared_ptr<platform::DialogProvider> previous_dialogs_;
+  bool persistence_set_ = false;
 };
-
-// Reads a whole file into *text. On failure (missing, a directory, a read
-// error) returns false and stores "cannot open PATH" or "cannot read PATH"
-// in *error.
-bool ReadFile(const std::string& path, std::string* text, std::string* error);
 
 // The dotted text of an IPv4 address in host order as a number; false when
 // the text is not four decimal parts of 0-255.

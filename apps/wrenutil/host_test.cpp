@@ -1,7 +1,17 @@
 #include "apps/wrenutil/host.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/afutil/afutil.h"
+#include "platform/common/kzjson.h"
+#include "platform/common/settingsstore.h"
+#include "wrenutil/datadirs.h"
+
+#include <cstdio>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <string>
 
@@ -75,7 +85,76 @@ TEST_F(SampleTest, RejectsBrokenOrganisationsWithAClearMessage) {
 TEST_F(SampleTest, MissingFileIsAnError) {
   std::string error;
   EXPECT_EQ(Sample::FromFile("/nonexistent/org.json", &error), nullptr);
-  EXPECT_EQ(error, "cannot open /nonexistent/org.json");
+  EXPECT_EQ(error, "cannot open /nonexistent/org.json: No such file or directory");
+}
+
+// Departments hang below the root (parent 0): a file whose departments form a
+// cycle or list one twice would make every walk of the tree run without end.
+TEST_F(SampleTest, RefusesDepartmentsThatDoNotFormATree) {
+  auto org = [](const std::string& depts) {
+    return R"({"dwSelfUin": 1, "dwCorpUin": 1, "dwClientVersionMajor": 3,
+               "dwClientVersionMinor": 1, "rpt_member": [{"dwUin": 1}], "rpt_dept": [)" +
+           depts + "]}";
+  };
+  struct Case {
+    const char* name;
+    std::string depts;
+    std::string message;  // empty: accepted
+  };
+  const Case kCases[] = {
+      {"a tree", R"({"dwDeptId": 1, "dwParentId": 0}, {"dwDeptId": 3, "dwParentId": 2},
+                    {"dwDeptId": 2, "dwParentId": 1})",
+       ""},
+      {"two roots", R"({"dwDeptId": 1, "dwParentId": 0}, {"dwDeptId": 2, "dwParentId": 0})", ""},
+      {"listed twice", R"({"dwDeptId": 1, "dwParentId": 0}, {"dwDeptId": 2, "dwParentId": 1},
+                          {"dwDeptId": 2, "dwParentId": 1})",
+       "organisation: department 2 appears twice"},
+      {"its own parent", R"({"dwDeptId": 1, "dwParentId": 0}, {"dwDeptId": 2, "dwParentId": 2})",
+       "organisation: departments 2 -> 2 form a cycle"},
+      {"a cycle below nothing", R"({"dwDeptId": 1, "dwParentId": 0},
+          {"dwDeptId": 4, "dwParentId": 6}, {"dwDeptId": 5, "dwParentId": 4},
+          {"dwDeptId": 6, "dwParentId": 5}, {"dwDeptId": 7, "dwParentId": 6})",
+       "organisation: departments 4 -> 6 -> 5 -> 4 form a cycle"},
+      {"an unknown parent", R"({"dwDeptId": 1, "dwParentId": 9})",
+       "organisation: the parent 9 of department 1 is no department"},
+      {"the root's id", R"({"dwDeptId": 0, "dwParentId": 0})",
+       "rpt_dept[0]: department id 0 is the root's, no department's"},
+      {"no parent field", R"({"dwDeptId": 1})",
+       "rpt_dept[0]: field \"dwParentId\" is missing or not a u32"},
+      {"not a record", R"(7)", "rpt_dept[0]: not a record"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::string error;
+    std::unique_ptr<Sample> sample = Sample::Parse(org(c.depts), &error);
+    EXPECT_EQ(sample == nullptr, !c.message.empty());
+    EXPECT_EQ(error, c.message);
+  }
+  std::string error;
+  std::unique_ptr<Sample> sample = Sample::Parse(org(kCases[0].depts), &error);
+  ASSERT_NE(sample, nullptr);
+  EXPECT_TRUE(sample->HasDepartment(3));
+  EXPECT_FALSE(sample->HasDepartment(0));
+  EXPECT_FALSE(sample->HasDepartment(4));
+}
+
+TEST_F(SampleTest, ADeepDepartmentChainLoadsInLinearTime) {
+  // 100,000 departments, each the parent of the next: a walk per department
+  // up to the root would take 5e9 steps.
+  std::string depts;
+  constexpr int kDepth = 100000;
+  for (int id = 1; id <= kDepth; ++id) {
+    depts += (id > 1 ? "," : "") + std::string("{\"dwDeptId\":") + std::to_string(id) +
+             ",\"dwParentId\":" + std::to_string(id - 1) + "}";
+  }
+  std::string error;
+  std::unique_ptr<Sample> sample = Sample::Parse(
+      R"({"dwSelfUin": 1, "dwCorpUin": 1, "dwClientVersionMajor": 3, "dwClientVersionMinor": 1,
+          "rpt_member": [{"dwUin": 1}], "rpt_dept": [)" +
+          depts + "]}",
+      &error);
+  ASSERT_NE(sample, nullptr) << error;
+  EXPECT_TRUE(sample->HasDepartment(kDepth));
 }
 
 TEST_F(SampleTest, IndexesMembersAndOuterContacts) {
@@ -163,34 +242,6 @@ TEST_F(SampleTest, EmbeddedSampleHoldsWhatTheDemosNeed) {
   EXPECT_GE(two_phones, 5);
 }
 
-TEST(ReadFileTest, ReportsWhatWentWrong) {
-  const std::string dir = ::testing::TempDir();
-  const std::string empty = dir + "/wrenutil_read_empty.json";
-  const std::string full = dir + "/wrenutil_read_full.json";
-  std::ofstream(empty).close();
-  std::ofstream(full) << "{\"a\": 1}";
-  struct Case {
-    std::string path;
-    bool ok;
-    std::string text_or_error;
-  };
-  const Case kCases[] = {
-      {full, true, "{\"a\": 1}"},
-      {empty, true, ""},
-      {"/nonexistent/x.json", false, "cannot open /nonexistent/x.json"},
-      {dir, false, "cannot read " + dir + ": it is a directory"},
-  };
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.path);
-    std::string text = "unchanged";
-    std::string error;
-    EXPECT_EQ(ReadFile(c.path, &text, &error), c.ok);
-    EXPECT_EQ(c.ok ? text : error, c.text_or_error);
-  }
-  std::remove(empty.c_str());
-  std::remove(full.c_str());
-}
-
 TEST(ParseIPv4Test, AcceptsOnlyFourDecimalBytes) {
   struct Case {
     const char* text;
@@ -258,11 +309,60 @@ TEST_F(HostTest, BadOrganisationFileInstallsNothing) {
   HostOptions options;
   options.org_file = "/nonexistent/org.json";
   EXPECT_EQ(Host::Create(options, &error), nullptr);
-  EXPECT_EQ(error, "cannot open /nonexistent/org.json");
+  EXPECT_EQ(error, "cannot open /nonexistent/org.json: No such file or directory");
   // The fixture's own core is still the installed one.
   CKZComPtr<IKZCore> core;
   ASSERT_EQ(Util::Core::GetPlatformCore(&core), S_OK);
   EXPECT_EQ(static_cast<IKZCore*>(core.Get()), static_cast<IKZCore*>(this->core()));
+}
+
+}  // namespace
+}  // namespace wrenutil_app
+
+namespace wrenutil_app {
+extern const unsigned char kSampleOrg[];
+extern const std::size_t kSampleOrgSize;
+namespace {
+
+TEST_F(HostTest, AFreshProfileIsSeededOnceFromTheOrganisation) {
+  std::string org(reinterpret_cast<const char*>(kSampleOrg), kSampleOrgSize);
+  std::string error;
+  // The organisation may carry settings: {"Section": {"Key": {bag}}}.
+  org.insert(org.find('{') + 1, R"("settings": {"Demo": {"Colours": {"n": {"@u16": 3}}}},)");
+  std::string file = temp_dir() + "/org.json";
+  std::FILE* f = std::fopen(file.c_str(), "w");
+  std::fputs(org.c_str(), f);
+  std::fclose(f);
+  HostOptions options;
+  options.org_file = file;
+  options.data_dir = temp_dir() + "/data";
+  {
+    std::unique_ptr<Host> host = Host::Create(options, &error);
+    ASSERT_TRUE(host) << error;
+    ASSERT_TRUE(host->UseProfile(&error)) << error;
+    EXPECT_TRUE(std::filesystem::exists(temp_dir() + "/data/Corvid/10008/profile.db"));
+    CKZComPtr<IKZCore> core;
+    Util::Core::GetPlatformCore(&core);
+    CKZComPtr<IKZSettingsStore> store;
+    ASSERT_EQ(core->GetService(IKZSettingsStore::kIid, reinterpret_cast<void**>(&store)), S_OK);
+    CKZComPtr<IKZData> bag;
+    ASSERT_EQ(store->ReadData(L"Demo", L"Colours", &bag), S_OK);
+    EXPECT_EQ(platform::KZDataToJson(bag), R"({"n":{"@u16":3}})");
+    ASSERT_EQ(store->ReadData(L"OrgstructAndCustomPage", L"TBarTabBtnSetting", &bag), S_OK);
+    DWORD count = 0;
+    bag->GetFieldCount(&count);
+    EXPECT_EQ(count, 9u);
+    // Seeded once: a later change is not undone by the next use.
+    store->RemoveData(L"Demo", L"Colours");
+    ASSERT_TRUE(host->UseProfile(&error));
+    EXPECT_EQ(store->ReadData(L"Demo", L"Colours", &bag), KZ_E_NOTFOUND);
+  }
+  // The host gave back the test's data folder and dialogs.
+  std::string app_data = app_data_dir();
+  EXPECT_EQ(Util::Dir::WREN::GetAppDataPathSKIFF(),
+            CKZStringW(std::wstring(app_data.begin(), app_data.end())) + L"/Corvid/Marlin/");
+  EXPECT_EQ(Util::Misc::MessageBoxW(nullptr, L"m", L"t", 0), 1);
+  EXPECT_EQ(dialogs().Transcript().size(), 1u);
 }
 
 }  // namespace

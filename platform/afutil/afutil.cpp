@@ -6,6 +6,8 @@
 #include <string>
 #include <utility>
 
+#include "platform/common/datafolders.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzptr.h"
 #include "platform/common/refcounted.h"
 #include "platform/kernelutil/calljournal.h"
@@ -34,6 +36,16 @@ std::wstring Box(const wchar_t* what, const wchar_t* message, const wchar_t* cap
                  unsigned style) {
   return std::wstring(what) + L"(\"" + (message ? message : L"") + L"\", \"" +
          (caption ? caption : L"") + L"\", " + Hex(style) + L")";
+}
+
+int ShowBox(IGFFrame* parent, const wchar_t* message, const wchar_t* caption, unsigned style) {
+  platform::DialogRequest request;
+  request.kind = platform::DialogKind::kMessageBox;
+  request.owner = parent;
+  request.text = message ? message : L"";
+  request.title = caption ? caption : L"";
+  request.style = style;
+  return platform::ShowDialog(request).button;
 }
 
 class ChatSession : public platform::RefCounted<IKZChatSession, IKZChatSessionFrame> {
@@ -80,18 +92,29 @@ HRESULT GetKZChatSession(DWORD uin, int type, IKZChatSession** session) {
 }  // namespace Util::ChatSession
 
 namespace Util::MsgBox {
-int Show(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned style) {
+int Show(IGFFrame* parent, const wchar_t* message, const wchar_t* caption, unsigned style) {
   platform::NoteCall(Box(L"MsgBox.Show", message, caption, style));
-  return 1;
+  return ShowBox(parent, message, caption, style);
 }
 }  // namespace Util::MsgBox
 
 namespace Util::Misc {
-int MessageBoxW(IGFFrame*, const wchar_t* message, const wchar_t* caption, unsigned style) {
+int MessageBoxW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption, unsigned style) {
   platform::NoteCall(Box(L"MessageBoxW", message, caption, style));
-  return 1;
+  return ShowBox(parent, message, caption, style);
+}
+
+int MessageBoxExW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption, unsigned style,
+                  IKZData*, IKZData** result) {
+  if (result != nullptr) *result = nullptr;
+  platform::NoteCall(Box(L"MessageBoxExW", message, caption, style));
+  return ShowBox(parent, message, caption, style);
 }
 }  // namespace Util::Misc
+
+namespace Util::WRENVersion {
+DWORD GetWRENPluginVersion() { return platform::GetProductSettings().plugin_version; }
+}  // namespace Util::WRENVersion
 
 namespace Util::Misc::C2CAvodiance {
 int GetSelfAvoidanceAuthFlag() {

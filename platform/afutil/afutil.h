@@ -7,8 +7,12 @@
 //   OpenChatSession(<uin>, <type>)            (+ ", data" with a bag)
 //   MsgBox.Show("<message>", "<caption>", 0x<style>)
 //   MessageBoxW("<message>", "<caption>", 0x<style>)
+//   MessageBoxExW("<message>", "<caption>", 0x<style>)
 //   SetC2CAvoidanceFlag(<uin>, <type>)
 //   ChatFrameEvent(<uin>, <type>, <event>)    (an event sent to a chat frame)
+// Message boxes also show through the installed dialog provider
+// (platform/common/kzdialog.h) and answer with the button chosen there (IDOK
+// when no provider is installed).
 // Hosts and tests set the avoidance state with the platform functions below.
 #ifndef WRENUTIL_PLATFORM_AFUTIL_AFUTIL_H_
 #define WRENUTIL_PLATFORM_AFUTIL_AFUTIL_H_
@@ -44,7 +48,9 @@ KZ_PLATFORM_API HRESULT GetKZChatSession(DWORD uin, int type, IKZChatSession** s
 }  // namespace Util::ChatSession
 
 namespace Util::MsgBox {
-// Shows a message box; returns 1 (the OK button). Null texts count as empty.
+// Shows a message box over `parent` (borrowed, may be null); returns the
+// button chosen (IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7, ...). Null texts
+// count as empty.
 KZ_PLATFORM_API int Show(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
                          unsigned style);
 }  // namespace Util::MsgBox
@@ -52,7 +58,17 @@ KZ_PLATFORM_API int Show(IGFFrame* parent, const wchar_t* message, const wchar_t
 namespace Util::Misc {
 KZ_PLATFORM_API int MessageBoxW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
                                 unsigned style);
+// The same box with room for more: `options` (borrowed, may be null) is not
+// read by this stand-in; *result (when not null) is set to nullptr, as no
+// box here returns more than its button.
+KZ_PLATFORM_API int MessageBoxExW(IGFFrame* parent, const wchar_t* message, const wchar_t* caption,
+                                  unsigned style, IKZData* options, IKZData** result);
 }  // namespace Util::Misc
+
+namespace Util::WRENVersion {
+// The plug-in's version number (platform::ProductSettings, datafolders.h).
+KZ_PLATFORM_API DWORD GetWRENPluginVersion();
+}  // namespace Util::WRENVersion
 
 namespace C2CAvoidanceDef {
 enum MessageAvoidanceType {

@@ -19,7 +19,7 @@ void LogAssert(const wchar_t* file, int line, const wchar_t* format, ...) {
   record.line = line;
   record.thread_id = platform::GetCurrentThreadId();
   record.tick_count = platform::GetTickCount();
-  record.unix_time_ms = static_cast<std::int64_t>(Util::Time::GetRegulatedMilliTime());
+  record.unix_time_ms = platform::SystemMilliTime();
   record.file = file;
   record.function = L"KZAssert";
   va_list args;

@@ -15,9 +15,7 @@ std::uint64_t GetRegulatedMilliTime() {
     std::lock_guard lock(g_clock_mutex);
     if (g_clock) return g_clock();
   }
-  auto now = std::chrono::system_clock::now().time_since_epoch();
-  return static_cast<std::uint64_t>(
-      std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+  return static_cast<std::uint64_t>(platform::SystemMilliTime());
 }
 }  // namespace Util::Time
 
@@ -34,6 +32,11 @@ CKZTime::CKZTime(std::int64_t unix_seconds) {
 }
 
 namespace platform {
+std::int64_t SystemMilliTime() {
+  auto now = std::chrono::system_clock::now().time_since_epoch();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+}
+
 void SetClock(std::function<std::uint64_t()> clock) {
   std::lock_guard lock(g_clock_mutex);
   g_clock = std::move(clock);

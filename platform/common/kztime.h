@@ -29,6 +29,10 @@ class KZ_PLATFORM_API CKZTime {
 };
 
 namespace platform {
+// Milliseconds since 1970-01-01 UTC by the system clock, whatever SetClock
+// installed: the time that log records carry.
+KZ_PLATFORM_API std::int64_t SystemMilliTime();
+
 // Replaces the client's clock (milliseconds since the epoch); an empty
 // function restores the system clock. For hosts and tests.
 KZ_PLATFORM_API void SetClock(std::function<std::uint64_t()> clock);

@@ -40,11 +40,13 @@ enum StringAlignment {
 };
 
 // Format flags. The text engine honours DirectionRightToLeft (near and far
-// swap), NoFontFallback (no Chinese fallback face for missing glyphs),
-// MeasureTrailingSpaces (trailing white space counts in line widths),
-// NoWrap (no wrapping inside a layout rectangle), LineLimit (only whole
-// lines inside a layout rectangle) and NoClip (the layout rectangle does not
-// clip the measured box). The others are accepted and have no effect.
+// swap; the paragraph direction of the bidirectional order), NoFontFallback
+// (no Chinese fallback face for missing glyphs), MeasureTrailingSpaces
+// (trailing white space counts in line widths), NoWrap (no wrapping inside a
+// layout rectangle), LineLimit (only whole lines inside a layout rectangle)
+// and NoClip (the layout rectangle does not clip the measured box). The
+// others, DirectionVertical included (see text_engine.h), are accepted and
+// have no effect.
 enum StringFormatFlags {
   StringFormatFlagsDirectionRightToLeft = 0x00000001,
   StringFormatFlagsDirectionVertical = 0x00000002,

@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 #include FT_BBOX_H
 #include FT_OUTLINE_H
+#include <unicode/ubidi.h>
 #include <unicode/ubrk.h>
 #include <unicode/uchar.h>
 
@@ -134,6 +135,8 @@ bool Engine::Startup() {
       breaker_ = nullptr;
       return;
     }
+    bidi_ = ubidi_open();
+    if (bidi_ == nullptr) return;
     fallback_ = ResolveLocked("sans-serif");
     started_.store(true, std::memory_order_release);
     // The engine is never shut down while the process runs; at exit it lets
@@ -151,6 +154,8 @@ void Engine::Shutdown() {
   faces_by_file_.clear();
   if (breaker_ != nullptr) ubrk_close(breaker_);
   breaker_ = nullptr;
+  if (bidi_ != nullptr) ubidi_close(bidi_);
+  bidi_ = nullptr;
   if (config_ != nullptr) {
     FcConfigDestroy(config_);
     FcFini();
@@ -415,6 +420,74 @@ void Engine::BreakLinesLocked(const Shaped& shaped, std::u16string_view text, bo
   if (start < n) push(start, n);
 }
 
+void Engine::PlaceLineLocked(const TextFace& face, const Shaped& shaped, std::u16string_view text,
+                             const Line& line, bool rtl, bool fallback, std::vector<Placed>& out) {
+  out.clear();
+  if (line.begin >= line.end) return;
+  const std::vector<Item>& items = shaped.items;
+  const size_t first = items[line.begin].offset;
+  const size_t last = line.end < items.size() ? items[line.end].offset : shaped.end_offset;
+  const std::u16string_view segment = text.substr(first, last - first);
+  // Only text with characters from U+0590 up (or a right-to-left paragraph)
+  // can hold a right-to-left run.
+  bool logical =
+      !rtl && std::all_of(segment.begin(), segment.end(), [](char16_t c) { return c < 0x0590; });
+  UErrorCode status = U_ZERO_ERROR;
+  if (!logical) {
+    ubidi_setPara(bidi_, reinterpret_cast<const UChar*>(segment.data()),
+                  static_cast<int32_t>(segment.size()), rtl ? UBIDI_RTL : UBIDI_LTR, nullptr,
+                  &status);
+    logical = U_FAILURE(status) || ubidi_getDirection(bidi_) == UBIDI_LTR;
+  }
+  if (logical) {
+    const double origin = shaped.prefix[line.begin] + items[line.begin].kern;
+    for (size_t i = line.begin; i < line.end; ++i) {
+      out.push_back(Placed{i, items[i].glyph, shaped.prefix[i] + items[i].kern - origin});
+    }
+    return;
+  }
+  // The first item of the line at or after a UTF-16 offset of the segment.
+  auto item_at = [&](int32_t offset) {
+    const size_t target = first + static_cast<size_t>(offset);
+    return static_cast<size_t>(
+        std::lower_bound(items.begin() + static_cast<std::ptrdiff_t>(line.begin),
+                         items.begin() + static_cast<std::ptrdiff_t>(line.end), target,
+                         [](const Item& item, size_t value) { return item.offset < value; }) -
+        items.begin());
+  };
+  double pen = 0;
+  const int32_t runs = ubidi_countRuns(bidi_, &status);
+  for (int32_t r = 0; r < runs; ++r) {
+    int32_t start = 0, length = 0;
+    const UBiDiDirection direction = ubidi_getVisualRun(bidi_, r, &start, &length);
+    const size_t a = item_at(start), b = item_at(start + length);
+    if (direction == UBIDI_LTR) {
+      // Kerning applies within a left-to-right run, as shaped.
+      for (size_t i = a; i < b; ++i) {
+        if (i > a) pen += items[i].kern;
+        out.push_back(Placed{i, items[i].glyph, pen});
+        pen += items[i].advance;
+      }
+      continue;
+    }
+    for (size_t i = b; i-- > a;) {
+      const GlyphInfo* glyph = items[i].glyph;
+      double advance = items[i].advance;
+      if (glyph != nullptr) {
+        size_t at = items[i].offset;
+        const char32_t cp = NextCodePoint(text, at);
+        const auto mirror = static_cast<char32_t>(u_charMirror(static_cast<UChar32>(cp)));
+        if (mirror != cp) {
+          glyph = &GlyphLocked(face, mirror, fallback);
+          advance = glyph->metrics.advance;
+        }
+      }
+      out.push_back(Placed{i, glyph, pen});
+      pen += advance;
+    }
+  }
+}
+
 // --- Text in/out helpers ---------------------------------------------------
 
 std::u16string_view Engine::ToUtf16(std::wstring_view text) {
@@ -462,6 +535,7 @@ Gdiplus::RectF Engine::OutlineLocked(const TextFace& face, float em_size, std::u
   BreakLinesLocked(shaped_, text, false, 0, lines_);
   if (lines_.empty()) return {};
   const bool rtl = (format.GetFormatFlags() & Gdiplus::StringFormatFlagsDirectionRightToLeft) != 0;
+  const bool fallback = (format.GetFormatFlags() & Gdiplus::StringFormatFlagsNoFontFallback) == 0;
   const double block = face.line_height * static_cast<double>(lines_.size());
   const double top = AlignOffset(format.GetLineAlignment(), false, block);
   bool any = false;
@@ -470,12 +544,11 @@ Gdiplus::RectF Engine::OutlineLocked(const TextFace& face, float em_size, std::u
     const Line& line = lines_[l];
     const double left = AlignOffset(format.GetAlignment(), rtl, line.width);
     const double baseline = top + face.ascender + face.line_height * static_cast<double>(l);
-    const double origin = shaped_.prefix[line.begin] + shaped_.items[line.begin].kern;
-    for (size_t i = line.begin; i < line.end; ++i) {
-      const Item& item = shaped_.items[i];
-      if (item.glyph == nullptr || !item.glyph->metrics.has_outline) continue;
-      const GlyphMetrics& m = item.glyph->metrics;
-      const double pen = left + shaped_.prefix[i] + item.kern - origin;
+    PlaceLineLocked(face, shaped_, text, line, rtl, fallback, placed_);
+    for (const Placed& placed : placed_) {
+      if (placed.glyph == nullptr || !placed.glyph->metrics.has_outline) continue;
+      const GlyphMetrics& m = placed.glyph->metrics;
+      const double pen = left + placed.pen;
       const double gx0 = pen + m.xmin, gx1 = pen + m.xmax;
       const double gy0 = baseline - m.ymax, gy1 = baseline - m.ymin;
       if (!any) {

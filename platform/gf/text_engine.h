@@ -23,6 +23,21 @@
 //   tab advances by four spaces; other control characters take no room.
 // - Line height is the face's line spacing (ascender - descender + gap);
 //   line i has its baseline at ascender + i * line height below the top.
+// - Within a line, glyphs are placed in visual order by the Unicode
+//   bidirectional algorithm (ICU's ubidi): the paragraph is left-to-right,
+//   or right-to-left with StringFormatFlagsDirectionRightToLeft; each
+//   right-to-left run is set from its end, and its characters that have a
+//   mirrored form (brackets) are drawn mirrored. Kerning applies within
+//   left-to-right runs. Joining scripts are not shaped: Arabic letters keep
+//   their isolated forms, so such text measures a little wider than a
+//   shaping engine would set it. Advance widths (and so wrapping and layout
+//   boxes) do not depend on the order; outline bounds do.
+// - StringFormatFlagsDirectionVertical is accepted and has no effect: text
+//   is always set in horizontal lines. A vertical layout needs vertical
+//   advances and origins, which most installed faces (DejaVu, WenQuanYi)
+//   do not carry, and rules for which characters stand upright and which
+//   turn; the library sets contact names and labels horizontally only, so
+//   guessing those metrics would give boxes no caller can check.
 //
 // All functions may be called from any thread (the engine serialises them);
 // the library calls them from the user-interface thread.

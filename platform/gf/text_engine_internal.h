@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include <unicode/ubidi.h>
 #include <unicode/ubrk.h>
 
 #include <array>
@@ -99,6 +100,15 @@ struct Line {
   double width = 0;
 };
 
+// A glyph of a line placed in visual order: its item, the glyph drawn (the
+// mirrored form in a right-to-left run) and its pen position in em units
+// from the line's start.
+struct Placed {
+  size_t item = 0;
+  const GlyphInfo* glyph = nullptr;
+  double pen = 0;
+};
+
 class Engine {
  public:
   static Engine& Get();
@@ -118,6 +128,11 @@ class Engine {
                    const Gdiplus::StringFormat& format, Shaped& out);
   void BreakLinesLocked(const Shaped& shaped, std::u16string_view text, bool wrap, double width,
                         std::vector<Line>& lines);
+  // Places the items of `line` in visual order: the runs of the Unicode
+  // bidirectional algorithm (paragraph right-to-left when `rtl`), each
+  // right-to-left run reversed and its mirrorable characters mirrored.
+  void PlaceLineLocked(const TextFace& face, const Shaped& shaped, std::u16string_view text,
+                       const Line& line, bool rtl, bool fallback, std::vector<Placed>& out);
   std::u16string_view ToUtf16(std::wstring_view text);
   FT_Library library() const { return library_; }
   const Shaped& shaped() const { return shaped_; }
@@ -143,12 +158,14 @@ class Engine {
   FT_Library library_ = nullptr;
   FcConfig* config_ = nullptr;
   UBreakIterator* breaker_ = nullptr;
+  UBiDi* bidi_ = nullptr;
   TextFace* fallback_ = nullptr;
   std::map<std::string, std::unique_ptr<TextFace>> faces_by_file_;
   std::unordered_map<std::string, TextFace*> faces_by_name_;
   // Scratch buffers reused by every call (under the lock).
   Shaped shaped_;
   std::vector<Line> lines_;
+  std::vector<Placed> placed_;
   std::u16string wide_scratch_;
 };
 

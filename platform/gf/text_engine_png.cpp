@@ -15,7 +15,6 @@ namespace platform {
 namespace {
 
 using text_internal::Engine;
-using text_internal::Item;
 using text_internal::Line;
 
 constexpr int kMargin = 8;
@@ -97,6 +96,7 @@ bool DrawTextPng(const TextFace* face, float em_pixels, std::u16string_view text
   const double em = em_pixels;
   std::vector<Line> lines;
   engine.BreakLinesLocked(shaped, text, wrap_width > 0, wrap_width / em, lines);
+  std::vector<text_internal::Placed> placed;
 
   // Everything in unscaled pixels first: the text box, glyph outlines, boxes.
   Extent extent;
@@ -104,12 +104,11 @@ bool DrawTextPng(const TextFace* face, float em_pixels, std::u16string_view text
   for (size_t l = 0; l < lines.size(); ++l) {
     const double baseline = (face->ascender + face->line_height * static_cast<double>(l)) * em;
     extent.Add(0, 0, lines[l].width * em, face->line_height * static_cast<double>(l + 1) * em);
-    const double origin = shaped.prefix[lines[l].begin] + shaped.items[lines[l].begin].kern;
-    for (size_t i = lines[l].begin; i < lines[l].end; ++i) {
-      const Item& item = shaped.items[i];
-      if (item.glyph == nullptr || !item.glyph->metrics.has_outline) continue;
-      const auto& m = item.glyph->metrics;
-      const double pen = (shaped.prefix[i] + item.kern - origin) * em;
+    engine.PlaceLineLocked(*face, shaped, text, lines[l], false, true, placed);
+    for (const text_internal::Placed& glyph : placed) {
+      if (glyph.glyph == nullptr || !glyph.glyph->metrics.has_outline) continue;
+      const auto& m = glyph.glyph->metrics;
+      const double pen = glyph.pen * em;
       extent.Add(pen + m.xmin * em, baseline - m.ymax * em, pen + m.xmax * em,
                  baseline - m.ymin * em);
     }
@@ -127,17 +126,16 @@ bool DrawTextPng(const TextFace* face, float em_pixels, std::u16string_view text
 
   for (size_t l = 0; l < lines.size(); ++l) {
     const double baseline = (face->ascender + face->line_height * static_cast<double>(l)) * em;
-    const double origin = shaped.prefix[lines[l].begin] + shaped.items[lines[l].begin].kern;
-    for (size_t i = lines[l].begin; i < lines[l].end; ++i) {
-      const Item& item = shaped.items[i];
-      if (item.glyph == nullptr || !item.glyph->metrics.has_outline) continue;
-      FT_Face ft = item.glyph->owner->ft;
+    engine.PlaceLineLocked(*face, shaped, text, lines[l], false, true, placed);
+    for (const text_internal::Placed& glyph : placed) {
+      if (glyph.glyph == nullptr || !glyph.glyph->metrics.has_outline) continue;
+      FT_Face ft = glyph.glyph->owner->ft;
       const auto size26 = static_cast<FT_F26Dot6>(std::lround(em * s * 64));
       if (FT_Set_Char_Size(ft, 0, size26, 72, 72) != 0) continue;
-      if (FT_Load_Glyph(ft, item.glyph->glyph, FT_LOAD_RENDER | FT_LOAD_NO_HINTING) != 0) continue;
+      if (FT_Load_Glyph(ft, glyph.glyph->glyph, FT_LOAD_RENDER | FT_LOAD_NO_HINTING) != 0) continue;
       const FT_Bitmap& bitmap = ft->glyph->bitmap;
       if (bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) continue;
-      const double pen = (shaped.prefix[i] + item.kern - origin) * em;
+      const double pen = glyph.pen * em;
       const int left = static_cast<int>(std::lround(to_x(pen))) + ft->glyph->bitmap_left;
       const int top = static_cast<int>(std::lround(to_y(baseline))) - ft->glyph->bitmap_top;
       for (unsigned row = 0; row < bitmap.rows; ++row) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -126,6 +127,65 @@ TEST(TextEngineTest, OutlineFollowsTheFormat) {
   EXPECT_LT(mid.X, 0);
   // Centred lines of different lengths overlap more than near ones.
   EXPECT_LT(MeasureTextOutline(face, 12, u"i\nWWWW", centred).X, 0);
+}
+
+// The outline of `visual`, one glyph after the other, composed from each
+// glyph's own outline and advance: what a line in that visual order
+// measures (the glyphs chosen have no kerning pairs).
+Gdiplus::RectF Composed(std::u16string_view visual) {
+  constexpr float kEm = 12.0f;  // Layout at 9 points sets 12 units per em too
+  double pen = 0, x0 = 0, x1 = 0, y0 = 0, y1 = 0;
+  bool any = false;
+  for (char16_t c : visual) {
+    const std::u16string one(1, c);
+    const Gdiplus::RectF g = MeasureTextOutline(DejaVu(), kEm, one, Gdiplus::StringFormat());
+    const double left = pen + g.X, right = left + g.Width;
+    x0 = any ? std::min(x0, left) : left;
+    x1 = any ? std::max(x1, right) : right;
+    y0 = any ? std::min<double>(y0, g.Y) : g.Y;
+    y1 = any ? std::max<double>(y1, g.Y + g.Height) : g.Y + g.Height;
+    any = true;
+    pen += Layout(one, 0).Width;
+  }
+  return Gdiplus::RectF(static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1 - x0),
+                        static_cast<float>(y1 - y0));
+}
+
+TEST(TextEngineTest, RightToLeftRunsAreSetInVisualOrder) {
+  ASSERT_NE(DejaVu(), nullptr);
+  const int rtl = Gdiplus::StringFormatFlagsDirectionRightToLeft;
+  struct Case {
+    const char* name;
+    std::u16string_view text;
+    int flags;
+    std::u16string_view visual;
+  };
+  const Case kCases[] = {
+      {"a Hebrew word", u"\u05d0\u05d1\u05d2", 0, u"\u05d2\u05d1\u05d0"},
+      {"a Hebrew word after Latin", u"x\u05d0\u05d1", 0, u"x\u05d1\u05d0"},
+      {"Latin in a right-to-left paragraph", u"x\u05d0y", rtl, u"y\u05d0x"},
+      {"brackets of a right-to-left run are mirrored", u"(\u05d0", rtl, u"\u05d0)"},
+      {"a lone bracket of a right-to-left paragraph", u"(", rtl, u")"},
+      {"left-to-right text keeps its order", u"(x]", 0, u"(x]"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    const Gdiplus::RectF got =
+        MeasureTextOutline(DejaVu(), 12.0f, c.text, Gdiplus::StringFormat(c.flags));
+    const Gdiplus::RectF want = Composed(c.visual);
+    // A right-to-left paragraph ends its line at the origin (near is right).
+    const float shift = (c.flags & rtl) != 0 ? Layout(c.text, 0).Width : 0.0f;
+    EXPECT_NEAR(got.X + shift, want.X, 1e-3);
+    EXPECT_NEAR(got.Width, want.Width, 1e-3);
+    EXPECT_NEAR(got.Height, want.Height, 1e-3);
+    if (c.text != c.visual) {
+      // The logical order would measure otherwise, or the case tells nothing.
+      const Gdiplus::RectF logical = Composed(c.text);
+      EXPECT_GT(std::abs(logical.X - want.X) + std::abs(logical.Width - want.Width), 0.01);
+    }
+  }
+  // The order moves glyphs within a line, never the line's advance.
+  EXPECT_FLOAT_EQ(Layout(u"x\u05d0\u05d1y", 0).Width, Layout(u"x\u05d1\u05d0y", 0).Width);
 }
 
 TEST(TextEngineTest, ChineseFindsAChineseFace) {

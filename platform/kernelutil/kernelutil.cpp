@@ -4,6 +4,8 @@
 
 #include <mutex>
 
+#include "platform/common/convert.h"
+#include "platform/common/datafolders.h"
 #include "platform/common/refcounted.h"
 #include "platform/kernelutil/accountservice.h"
 
@@ -55,6 +57,13 @@ DWORD GetSelfUin() {
 }
 }  // namespace Util::Contact
 
+namespace Util::Sys {
+CKZStringW GetProgramRootDir() {
+  std::string folder = platform::ProgramFolder();
+  return Util::Convert::Utf8ToWS(folder.c_str(), static_cast<int>(folder.size()));
+}
+}  // namespace Util::Sys
+
 namespace Version {
 int GetMajorVer() {
   std::lock_guard lock(g_session_mutex);
@@ -76,14 +85,12 @@ SessionInfo GetSession() {
   return g_session;
 }
 
-HRESULT CreateMemoryAccountService(const AccountInfo& info,
-                                   IKZAccountService** out) {
+HRESULT CreateMemoryAccountService(const AccountInfo& info, IKZAccountService** out) {
   if (out == nullptr) return E_POINTER;
   *out = new MemoryAccountService(info);
   return S_OK;
 }
-HRESULT CreateMemoryNetworkService(DWORD address_host_order,
-                                   IKZNetworkService** out) {
+HRESULT CreateMemoryNetworkService(DWORD address_host_order, IKZNetworkService** out) {
   if (out == nullptr) return E_POINTER;
   *out = new MemoryNetworkService(address_host_order);
   return S_OK;

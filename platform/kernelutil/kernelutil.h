@@ -4,11 +4,18 @@
 #define WRENUTIL_PLATFORM_KERNELUTIL_KERNELUTIL_H_
 
 #include "platform/common/kzbase.h"
+#include "platform/common/kzstring.h"
 
 namespace Util::Contact {
 // The signed-in user's contact number (0 when no session is set).
 KZ_PLATFORM_API DWORD GetSelfUin();
 }  // namespace Util::Contact
+
+namespace Util::Sys {
+// The folder of the running program, ending with "/" (a host may replace it
+// with platform::SetProgramFolder, datafolders.h).
+KZ_PLATFORM_API CKZStringW GetProgramRootDir();
+}  // namespace Util::Sys
 
 namespace Version {
 KZ_PLATFORM_API int GetMajorVer();

@@ -115,6 +115,9 @@ class MemoryMenuServices
              std::to_wstring(flags) + L")");
     return S_OK;
   }
+  HRESULT GetContactInfo(DWORD uin, DWORD fields, IKZData** info) override {
+    return MakeContactInfo(data_->real_names, uin, fields, info);
+  }
 
   HRESULT CreateDiscussion(IKZArray* uins, IKZCallback* sink) override {
     if (uins == nullptr) return E_POINTER;
@@ -179,11 +182,6 @@ class MemoryMenuServices
   std::shared_ptr<ContactMenuData> data_;
 };
 
-struct ServiceSlot {
-  unsigned bit;
-  GUID id;
-};
-
 constexpr ServiceSlot kSlots[] = {
     {kPrivilegeService, IKZPrivilegeService::kIid},
     {kFreContactGroupService, IKZFreContactGroupService::kIid},
@@ -202,6 +200,18 @@ constexpr ServiceSlot kSlots[] = {
 
 }  // namespace
 
+HRESULT MakeContactInfo(const std::map<DWORD, std::wstring>& real_names, DWORD uin, DWORD fields,
+                        IKZData** info) {
+  if (info == nullptr) return E_POINTER;
+  *info = nullptr;
+  auto it = real_names.find(uin);
+  if (it == real_names.end()) return E_FAIL;
+  if (!Util::Data::CreateKZData(info) || *info == nullptr) return E_OUTOFMEMORY;
+  (*info)->SetDWord("dwUin", uin);
+  if ((fields & kContactInfoRealName) != 0) (*info)->SetStr("cstrRealname", it->second.c_str());
+  return S_OK;
+}
+
 HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData> data, IUnknown** services) {
   if (services == nullptr) return E_POINTER;
   *services = nullptr;
@@ -211,8 +221,13 @@ HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData> data, IUnknown
 }
 
 HRESULT RegisterMenuServices(IKZCoreHost* core, IUnknown* services, unsigned mask) {
+  return RegisterServiceSlots(core, services, mask, kSlots);
+}
+
+HRESULT RegisterServiceSlots(IKZCoreHost* core, IUnknown* services, unsigned mask,
+                             std::span<const ServiceSlot> slots) {
   if (core == nullptr || services == nullptr) return E_POINTER;
-  for (const ServiceSlot& slot : kSlots) {
+  for (const ServiceSlot& slot : slots) {
     HRESULT hr = core->RegisterService(slot.id, (mask & slot.bit) != 0 ? services : nullptr);
     if (FAILED(hr) && (mask & slot.bit) != 0) return hr;
   }

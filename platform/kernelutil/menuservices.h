@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
@@ -105,6 +106,11 @@ struct IKZContactInfoService : IUnknown {
   static constexpr GUID kIid = platform::MakeGuid("{F81FCE98-6539-4070-B1EE-7B6BE2ADD1BB}");
   // Asks the server for the contact's information.
   virtual HRESULT RequestContactInfo(DWORD uin, int kind, int flags) = 0;
+  // The contact's information known locally, as a new record with one
+  // reference for the caller: "dwUin" and, when `fields` has the bit 0x20,
+  // the actual name "cstrRealname". E_FAIL and nullptr for a contact that
+  // has no information; E_POINTER for a null slot.
+  virtual HRESULT GetContactInfo(DWORD uin, DWORD fields, IKZData** info) = 0;
 };
 
 // Discussions (multi-person chats).
@@ -144,6 +150,9 @@ struct IKZOuterContactService : IUnknown {
 
 namespace platform {
 
+// The field bit of the actual name in a contact-information request.
+inline constexpr DWORD kContactInfoRealName = 0x20;
+
 // What the in-memory services answer. Read at every call.
 struct ContactMenuData {
   std::set<DWORD> privileges;                              // granted privilege numbers (550, ...)
@@ -157,8 +166,9 @@ struct ContactMenuData {
   std::set<DWORD> shortcut_allowed;                        // state 1
   std::set<DWORD> shortcut_present;                        // state 2
   std::set<DWORD> special_care;
-  std::map<DWORD, DWORD> account_kinds;  // outer contacts
-  HRESULT chat_history_result = S_OK;    // answer of OpenChatHistory
+  std::map<DWORD, DWORD> account_kinds;      // outer contacts
+  std::map<DWORD, std::wstring> real_names;  // GetContactInfo; others have none
+  HRESULT chat_history_result = S_OK;        // answer of OpenChatHistory
 };
 
 // Which services RegisterMenuServices puts on the core; bits of a mask.
@@ -187,6 +197,22 @@ KZ_PLATFORM_API HRESULT CreateMemoryMenuServices(std::shared_ptr<ContactMenuData
 // Registers `services` on `core` under the GUIDs whose bits are set in `mask`
 // and removes the registrations of the others. E_POINTER for null arguments.
 KZ_PLATFORM_API HRESULT RegisterMenuServices(IKZCoreHost* core, IUnknown* services, unsigned mask);
+
+// A service GUID and the bit that selects it in a registration mask.
+struct ServiceSlot {
+  unsigned bit;
+  GUID id;
+};
+// Registers `services` on `core` under the GUIDs of the slots whose bits are
+// set in `mask` and removes the registrations of the others. E_POINTER for
+// null arguments; the first failing registration's code otherwise.
+KZ_PLATFORM_API HRESULT RegisterServiceSlots(IKZCoreHost* core, IUnknown* services, unsigned mask,
+                                             std::span<const ServiceSlot> slots);
+
+// The answer of an in-memory contact-information service over `real_names`
+// (GetContactInfo above); shared by the in-memory services that serve it.
+KZ_PLATFORM_API HRESULT MakeContactInfo(const std::map<DWORD, std::wstring>& real_names, DWORD uin,
+                                        DWORD fields, IKZData** info);
 
 }  // namespace platform
 

@@ -1,12 +1,18 @@
 #include "platform/testing/platform_test.h"
 
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/common/convert.h"
+#include "platform/common/datafolders.h"
 #include "platform/common/kzassert.h"
+#include "platform/common/kzfs.h"
 #include "platform/common/kzres.h"
 #include "platform/common/kztime.h"
 #include "platform/common/refcounted.h"
+#include "platform/common/settingsstore.h"
+#include "platform/common/store.h"
 #include "platform/kernelutil/kernelutil.h"
 
 namespace platform::testing {
@@ -24,6 +30,20 @@ void PlatformTest::SetUp() {
   });
   SetClock([] { return kFixedTimeMs; });
   SetSession(SessionInfo{kSelfUin, 3, 7});
+
+  std::string pattern = (std::filesystem::temp_directory_path() / "wrenutil-test-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "cannot make a temporary folder";
+  temp_dir_ = pattern;
+  SetAppDataFolder(app_data_dir());
+  SetProgramFolder(temp_dir_ + "/program/");
+  dialogs_ = std::make_shared<RecordingDialogProvider>();
+  SetDialogProvider(dialogs_);
+}
+
+void PlatformTest::AddSettingsStore() {
+  CKZComPtr<IKZSettingsStore> store;
+  CreateSettingsStore(&store);
+  AddService(IKZSettingsStore::kIid, store);
 }
 
 void PlatformTest::RemoveCore() { InstallCore(nullptr); }
@@ -37,6 +57,17 @@ void PlatformTest::TearDown() {
   SetClock(nullptr);
   SetSession(SessionInfo{});
   ResetStringTable();
+  ResetFileSystems();
+  CloseStores();
+  SetDialogProvider(nullptr);
+  dialogs_.reset();
+  SetAppDataFolder(std::nullopt);
+  SetProgramFolder(std::nullopt);
+  SetProductSettings(ProductSettings{});
+  if (!temp_dir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(temp_dir_, ignored);
+  }
   EXPECT_EQ(LiveObjectCount(), live_at_start_) << "platform objects leaked";
   for (std::size_t i = claimed_asserts_; i < asserts_.size(); ++i) {
     const AssertRecord& a = asserts_[i];

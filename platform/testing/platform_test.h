@@ -1,7 +1,9 @@
 // The fixture of every test: a fresh core with no services, captured log
-// records and assertions, a fixed clock and session, and, at the end, the
-// checks that no platform object is left alive and that every assertion the
-// test raised was claimed by the test.
+// records and assertions, a fixed clock and session, a fresh temporary data
+// folder (so the profile store, the key-value data and the file systems start
+// empty and nothing is written outside it), a recording dialog provider,
+// and, at the end, the checks that no platform object is left alive and that
+// every assertion the test raised was claimed by the test.
 #ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 #define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 
@@ -9,10 +11,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/common/kzcore.h"
+#include "platform/common/kzdialog.h"
 #include "platform/common/kzlog.h"
 
 namespace platform::testing {
@@ -51,6 +55,16 @@ class PlatformTest : public ::testing::Test {
   // The answer the assertion handler gives (default 0).
   void SetAssertAnswer(int answer) { assert_answer_ = answer; }
 
+  // The test's own temporary folder (removed at the end), and the
+  // application-data folder inside it ("<temp>/appdata"), which stands for
+  // the user's XDG data folder; the program folder is "<temp>/program/".
+  const std::string& temp_dir() const { return temp_dir_; }
+  std::string app_data_dir() const { return temp_dir_ + "/appdata"; }
+  // The dialogs shown so far and the answers to give (see kzdialog.h).
+  RecordingDialogProvider& dialogs() const { return *dialogs_; }
+  // Registers the settings-store service over the test's profile store.
+  void AddSettingsStore();
+
  private:
   CKZComPtr<IKZCoreHost> core_;
   std::vector<LogEntry> logs_;
@@ -59,6 +73,8 @@ class PlatformTest : public ::testing::Test {
   int sink_ = 0;
   int assert_answer_ = 0;
   std::int64_t live_at_start_ = 0;
+  std::string temp_dir_;
+  std::shared_ptr<RecordingDialogProvider> dialogs_;
 };
 
 }  // namespace platform::testing

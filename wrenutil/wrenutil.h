@@ -1,8 +1,10 @@
 // The umbrella header: every exported function of the library and the
-// platform types a caller needs.
-#ifndef WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
-#define WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+// platform types a caller needs, with the core accessors the library itself
+// uses (GetService, CreateObject, GetExtensionPoint: common/include/utilcore.h).
+#ifndef WRENUTIL_WRENUTIL_WRENUTIL_H_
+#define WRENUTIL_WRENUTIL_WRENUTIL_H_
 
+#include "common/include/utilcore.h"
 // Platform: bags, core, log, assertions, strings, conversions, texts.
 #include "platform/common/convert.h"
 #include "platform/common/kzassert.h"
@@ -24,12 +26,26 @@
 #include "platform/gf/gf_menu.h"
 #include "platform/kernelutil/contactstate.h"
 #include "platform/kernelutil/menuservices.h"
+// Main panel and tab bar: automatic replies, contact names, tip window and
+// contact focus.
+#include "platform/kernelutil/autoreply.h"
+#include "platform/kernelutil/contactnames.h"
+#include "platform/kernelutil/tbarservices.h"
 // Text and UI elements: fonts, elements and frames, the text engine.
 #include "platform/gf/gdiplus_types.h"
 #include "platform/gf/gf_element.h"
 #include "platform/gf/gf_font.h"
 #include "platform/gf/gf_geometry.h"
 #include "platform/gf/text_engine.h"
+// Persistent state and dialogs: data folders, the profile store, the
+// settings store, key-value data, virtual file systems, the dialog provider.
+#include "platform/common/datafolders.h"
+#include "platform/common/kzdialog.h"
+#include "platform/common/kzfs.h"
+#include "platform/common/settingsstore.h"
+#include "platform/common/store.h"
+#include "platform/kvdata/kvdata.h"
+#include "platform/win32/shellfolders.h"
 
 // The library.
 #include "platform/common/gbk.h"
@@ -38,10 +54,13 @@
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/koa/koa.h"
+#include "wrenutil/datadirs.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
+#include "wrenutil/utilgftbar.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenmenu.h"
 
-#endif  // WRENUTIL_INCLUDE_WRENUTIL_WRENUTIL_H_
+#endif  // WRENUTIL_WRENUTIL_WRENUTIL_H_

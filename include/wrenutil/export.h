@@ -1,7 +1,0 @@
-// Marks the library's exported functions; everything else is hidden.
-#ifndef WRENUTIL_INCLUDE_WRENUTIL_EXPORT_H_
-#define WRENUTIL_INCLUDE_WRENUTIL_EXPORT_H_
-
-#define WRENUTIL_API __attribute__((visibility("default")))
-
-#endif  // WRENUTIL_INCLUDE_WRENUTIL_EXPORT_H_
