@@ -21,6 +21,7 @@ void PlatformTest::SetUp() {
   setenv("TZ", "UTC", 1);
   tzset();
   live_at_start_ = LiveObjectCount();
+  ResetPlatformWorld();
   CreateCoreHost(&core_);
   InstallCore(core_.Get());
   sink_ = AddLogSink([this](const LogEntry& e) { logs_.push_back(e); });
@@ -54,9 +55,7 @@ void PlatformTest::TearDown() {
   core_ = nullptr;
   RemoveLogSink(sink_);
   SetAssertHandler(nullptr);
-  SetClock(nullptr);
-  SetSession(SessionInfo{});
-  ResetStringTable();
+  ResetPlatformWorld();
   ResetFileSystems();
   CloseStores();
   SetDialogProvider(nullptr);
