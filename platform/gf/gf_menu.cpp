@@ -80,6 +80,29 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
     flag_ = flag;
     return S_OK;
   }
+  HRESULT GetEnable(int* enable) override { return Put(enable, enabled_); }
+  HRESULT GetCheck(int* check) override {
+    if (check == nullptr) return E_POINTER;
+    *check = check_set_ ? check_ : 0;
+    return check_set_ ? S_OK : S_FALSE;
+  }
+  HRESULT GetSecondText(BSTR* text) override {
+    if (text == nullptr) return E_POINTER;
+    *text = AllocOrNull(second_text_);
+    return S_OK;
+  }
+  HRESULT GetIcon(BSTR* icon) override {
+    if (icon == nullptr) return E_POINTER;
+    *icon = AllocOrNull(icon_);
+    return S_OK;
+  }
+  HRESULT GetSubMenu(IGFMenu** menu) override {
+    if (menu == nullptr) return E_POINTER;
+    *menu = nullptr;
+    if (!submenu_) return S_FALSE;
+    return submenu_.CopyTo(menu);
+  }
+  HRESULT GetItemFlag(int* flag) override { return Put(flag, flag_); }
 
   // IGFFrame: the remaining frame attributes are kept but not shown.
   HRESULT SetConfig(const wchar_t* config) override {
@@ -101,6 +124,12 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
   }
 
   void Render(int depth, std::wstring& out) const;
+
+  static HRESULT Put(int* slot, int value) {
+    if (slot == nullptr) return E_POINTER;
+    *slot = value;
+    return S_OK;
+  }
 
   std::wstring name_, text_, second_text_, icon_, config_;
   CKZComPtr<IKZData> data_;
