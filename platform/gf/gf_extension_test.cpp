@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,33 @@ class HostExtensionInfo final : public platform::RefCounted<IKZExtensionInfo> {
  private:
   std::wstring method_;
   std::vector<std::wstring>* seen_;
+};
+
+// A host's own menu: a list of texts, extension points attached by id.
+class HostMenu final : public platform::RefCounted<IGFMenu, IGFExtensionHost> {
+ public:
+  HRESULT Initialize(int, int) override { return S_OK; }
+  HRESULT CreateItem(IGFMenuItem**) override { return E_NOTIMPL; }
+  HRESULT AppendItem(IGFMenuItem*) override { return E_NOTIMPL; }
+  HRESULT RemoveItemByName(const wchar_t*) override { return S_FALSE; }
+  HRESULT GetItemCount(DWORD* count) override {
+    *count = static_cast<DWORD>(texts.size());
+    return S_OK;
+  }
+  HRESULT GetItemByName(BSTR, IGFMenuItem**) override { return E_FAIL; }
+  HRESULT GetItemAt(DWORD, IGFMenuItem**) override { return E_INVALIDARG; }
+  HRESULT AttachExtensionDescriptor(IKZExtensionDescriptor* descriptor) override {
+    GUID id{};
+    descriptor->GetExtensionPointId(&id);
+    points.push_back(id);
+    return S_OK;
+  }
+  HRESULT IsExtensionPointAttached(REFGUID point, int* attached) override {
+    *attached = std::count(points.begin(), points.end(), point) > 0 ? 1 : 0;
+    return S_OK;
+  }
+  std::vector<std::wstring> texts{L"host item"};
+  std::vector<GUID> points;
 };
 
 class GFExtensionTest : public platform::testing::PlatformTest {
@@ -219,6 +247,35 @@ TEST_F(GFExtensionTest, InvokerKeepsItsContextAndRunsOnlyItsOwnPoint) {
   GUID id = kPoint;
   EXPECT_EQ(descriptor->GetExtensionPointId(&id), E_FAIL);
   EXPECT_EQ(id, GUID{});
+}
+
+TEST_F(GFExtensionTest, InvokerExtendsAHostsOwnMenu) {
+  std::vector<std::wstring> seen;
+  ASSERT_EQ(platform::AddMenuExtension(core(), kPoint,
+                                       [&seen](IGFMenu* menu, IKZData*) {
+                                         DWORD count = 0;
+                                         menu->GetItemCount(&count);
+                                         seen.push_back(L"extended " + std::to_wstring(count));
+                                       }),
+            S_OK);
+  CKZComPtr<HostMenu> menu;
+  menu.Attach(new HostMenu());
+  CKZComPtr<IKZExtensionInvoker> invoker;
+  ASSERT_EQ(platform::CreateExtensionInvoker(&invoker), S_OK);
+  invoker->SetExtensionPointId(kPoint);
+  IGFMenu* as_menu = menu.Get();
+  EXPECT_EQ(invoker->Invoke(as_menu, 0), E_FAIL) << "nothing attached yet";
+  CKZComPtr<IKZExtensionDescriptor> descriptor;
+  ASSERT_EQ(platform::CreateExtensionDescriptor(&descriptor), S_OK);
+  descriptor->SetExtensionPointId(kPoint);
+  menu->AttachExtensionDescriptor(descriptor);
+  EXPECT_EQ(invoker->Invoke(as_menu, 0), S_OK);
+  EXPECT_EQ(seen, std::vector<std::wstring>{L"extended 1"});
+
+  // Something that is no menu is refused.
+  CKZComPtr<IKZExtensionPoint> not_a_menu;
+  platform::CreateExtensionPoint(kPoint, &not_a_menu);
+  EXPECT_EQ(invoker->Invoke(not_a_menu.Get(), 0), E_INVALIDARG);
 }
 
 }  // namespace

@@ -214,6 +214,14 @@ class Menu : public RefCounted<IGFMenu, IGFExtensionHost> {
     state_.attached_extension_points.push_back(id);
     return S_OK;
   }
+  HRESULT IsExtensionPointAttached(REFGUID point, int* attached) override {
+    if (attached == nullptr) return E_POINTER;
+    *attached = 0;
+    for (const GUID& id : state_.attached_extension_points) {
+      if (id == point) *attached = 1;
+    }
+    return S_OK;
+  }
 
   // Whether `from` is `target` or holds it through submenus.
   static bool Reaches(IGFMenu* from, const Menu* target) {
