@@ -30,14 +30,6 @@ std::wstring PathOf(std::uint32_t uin) {
   return L"MarlinHeadImage:" + std::to_wstring(uin) + L".png";
 }
 
-std::string Why(HRESULT hr) {
-  std::string why = platform::LastStoreError();
-  if (!why.empty()) return why;
-  char code[16];
-  std::snprintf(code, sizeof(code), "0x%08x", static_cast<unsigned>(hr));
-  return code;
-}
-
 // Registers the head-image file system; false after reporting a failure.
 bool Ready(AppContext& context) {
   std::string error;
@@ -68,7 +60,7 @@ void RunPut(const HeadImageOptions& o, AppContext& context) {
   HRESULT hr = FS::WriteFile(PathOf(o.uin).c_str(), reinterpret_cast<const BYTE*>(bytes.data()),
                              bytes.size());
   if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
     return;
   }
   *context.out << "stored " << bytes.size() << " bytes as MarlinHeadImage:" << o.uin << ".png\n";
@@ -83,7 +75,7 @@ void RunGet(const HeadImageOptions& o, AppContext& context) {
     return;
   }
   if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
     return;
   }
   if (o.out.empty()) {
@@ -108,7 +100,7 @@ void RunList(AppContext& context) {
   std::vector<std::wstring> names;
   HRESULT hr = FS::ListFiles(L"MarlinHeadImage:", &names);
   if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
     return;
   }
   for (const std::wstring& name : names) {
@@ -126,7 +118,7 @@ void RunRemove(const HeadImageOptions& o, AppContext& context) {
   if (hr == KZ_E_FS_NOTFOUND) {
     context.Fail("no head image for " + std::to_string(o.uin), kExitFailure);
   } else if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
   } else {
     *context.out << "removed MarlinHeadImage:" << o.uin << ".png\n";
   }

@@ -41,14 +41,6 @@ CKZComPtr<IKZSettingsStore> Store(AppContext& context) {
   return store;
 }
 
-std::string Why(HRESULT hr) {
-  std::string why = platform::LastStoreError();
-  if (!why.empty()) return why;
-  char code[16];
-  std::snprintf(code, sizeof(code), "0x%08x", static_cast<unsigned>(hr));
-  return code;
-}
-
 void RunGet(const SettingsOptions& o, AppContext& context) {
   CKZComPtr<IKZSettingsStore> store = Store(context);
   if (!store) return;
@@ -59,7 +51,7 @@ void RunGet(const SettingsOptions& o, AppContext& context) {
   } else if (hr == KZ_E_STORE_BADDATA) {
     context.Fail("the bag stored under " + o.section + " / " + o.key + " is damaged", kExitFailure);
   } else if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
   } else {
     *context.out << platform::KZDataToJson(bag, o.one_line ? -1 : 2) << '\n';
   }
@@ -78,7 +70,7 @@ void RunSet(const SettingsOptions& o, AppContext& context) {
   if (hr == E_INVALIDARG) {
     context.Fail("the section and the key must not be empty");
   } else if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
   } else {
     *context.out << "stored under " << o.section << " / " << o.key << '\n';
   }
@@ -90,7 +82,7 @@ void RunList(const SettingsOptions& o, AppContext& context) {
   CKZComPtr<IKZArray> keys;
   HRESULT hr = store->GetKeys(Wide(o.section), &keys);
   if (FAILED(hr)) {
-    context.Fail(Why(hr), kExitFailure);
+    context.Fail(StoreFailureText(hr), kExitFailure);
     return;
   }
   DWORD count = 0;

@@ -15,9 +15,9 @@
 #include "platform/common/kzlog.h"
 #include "platform/common/settingsstore.h"
 #include "platform/common/store.h"
-#include "platform/kvdata/kvdata.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
+#include "platform/kvdata/kvdata.h"
 
 namespace wrenutil_app {
 
@@ -57,6 +57,14 @@ bool OptionalArray(IKZData* org, const char* name, IKZArray** out, std::string* 
 }
 
 }  // namespace
+
+std::string StoreFailureText(HRESULT hr) {
+  std::string why = platform::LastStoreError();
+  if (!why.empty()) return why;
+  char code[16];
+  std::snprintf(code, sizeof(code), "0x%08x", static_cast<unsigned>(hr));
+  return code;
+}
 
 bool ParseIPv4(std::string_view text, DWORD* address) {
   DWORD value = 0;

@@ -154,6 +154,10 @@ class Host {
   bool persistence_set_ = false;
 };
 
+// Why a store or file-system call failed: the platform's message naming the
+// file (platform::LastStoreError), else the result code in hex.
+std::string StoreFailureText(HRESULT hr);
+
 // The dotted text of an IPv4 address in host order as a number; false when
 // the text is not four decimal parts of 0-255.
 bool ParseIPv4(std::string_view text, DWORD* address);

@@ -55,193 +55,116 @@ HRESULT EncodeBuffer(IKZBuffer* buffer, Writer& w) {
   return S_OK;
 }
 
-#define KZ_CHECK(expr)               \
-  do {                               \
-    if (FAILED(expr)) return E_FAIL; \
-  } while (0)
-
-// Writes the value of field `name` of type `type`.
-HRESULT EncodeField(IKZDataRead* data, const char* name, BYTE type, Writer& w, int depth,
-                    EncodeError& err) {
-  switch (type) {
-    case KZ_TYPE_BOOL: {
-      int v = 0;
-      KZ_CHECK(data->GetBool(name, &v));
-      w.Fixed(static_cast<std::int32_t>(v));
-      return S_OK;
-    }
-    case KZ_TYPE_UINT8: {
-      std::uint8_t v = 0;
-      KZ_CHECK(data->GetUInt8(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT8: {
-      std::int8_t v = 0;
-      KZ_CHECK(data->GetInt8(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_UINT16: {
-      std::uint16_t v = 0;
-      KZ_CHECK(data->GetUInt16(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT16: {
-      std::int16_t v = 0;
-      KZ_CHECK(data->GetInt16(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_DWORD: {
-      DWORD v = 0;
-      KZ_CHECK(data->GetDWord(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT32: {
-      std::int32_t v = 0;
-      KZ_CHECK(data->GetInt32(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT64: {
-      std::int64_t v = 0;
-      KZ_CHECK(data->GetInt64(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_UINT64: {
-      std::uint64_t v = 0;
-      KZ_CHECK(data->GetUInt64(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_DOUBLE: {
-      double v = 0;
-      KZ_CHECK(data->GetDouble(name, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_STR: {
-      CKZBSTR text;
-      KZ_CHECK(data->GetStr(name, &text));
-      return EncodeText(text, w);
-    }
-    case KZ_TYPE_BUF: {
-      CKZComPtr<IKZBuffer> buffer;
-      KZ_CHECK(data->GetBuf(name, &buffer));
-      return EncodeBuffer(buffer.Get(), w);
-    }
-    case KZ_TYPE_KZDATA: {
-      CKZComPtr<IKZData> writable;
-      KZ_CHECK(data->QueryInterface(IKZData::kIid, reinterpret_cast<void**>(&writable)));
-      CKZComPtr<IKZData> nested;
-      KZ_CHECK(writable->GetKZData(name, &nested));
-      return EncodeRecord(nested.Get(), w, depth + 1, err);
-    }
-    case KZ_TYPE_KZARRAY: {
-      CKZComPtr<IKZArrayRead> nested;
-      KZ_CHECK(data->GetKZArrayRead(name, &nested));
-      return EncodeArray(nested.Get(), w, depth + 1, err);
-    }
-    case KZ_TYPE_INTERFACE:
-      return err.Fail(std::string("the field \"") + name +
-                      "\" holds an object, which cannot be stored");
-    default:
-      return err.Fail(std::string("the field \"") + name + "\" has the unknown type " +
-                      std::to_string(type));
-  }
+// Reads one value through `get` and writes it as `Stored`.
+template <class Stored, class T, class Get>
+HRESULT Put(Writer& w, Get get) {
+  T value{};
+  if (FAILED(get(&value))) return E_FAIL;
+  w.Fixed(static_cast<Stored>(value));
+  return S_OK;
 }
 
-HRESULT EncodeElement(IKZArrayRead* array, DWORD i, BYTE type, Writer& w, int depth,
-                      EncodeError& err) {
+// The typed reads of one field of a record.
+struct FieldSource {
+  IKZDataRead* d;
+  const char* n;
+  HRESULT Bool(int* v) { return d->GetBool(n, v); }
+  HRESULT U8(std::uint8_t* v) { return d->GetUInt8(n, v); }
+  HRESULT I8(std::int8_t* v) { return d->GetInt8(n, v); }
+  HRESULT U16(std::uint16_t* v) { return d->GetUInt16(n, v); }
+  HRESULT I16(std::int16_t* v) { return d->GetInt16(n, v); }
+  HRESULT U32(DWORD* v) { return d->GetDWord(n, v); }
+  HRESULT I32(std::int32_t* v) { return d->GetInt32(n, v); }
+  HRESULT I64(std::int64_t* v) { return d->GetInt64(n, v); }
+  HRESULT U64(std::uint64_t* v) { return d->GetUInt64(n, v); }
+  HRESULT Double(double* v) { return d->GetDouble(n, v); }
+  HRESULT Str(BSTR* v) { return d->GetStr(n, v); }
+  HRESULT Buf(IKZBuffer** v) { return d->GetBuf(n, v); }
+  HRESULT Record(IKZDataRead** v) {
+    CKZComPtr<IKZData> writable;
+    CKZComPtr<IKZData> nested;
+    HRESULT hr = d->QueryInterface(IKZData::kIid, reinterpret_cast<void**>(&writable));
+    if (SUCCEEDED(hr)) hr = writable->GetKZData(n, &nested);
+    if (SUCCEEDED(hr)) *v = nested.Detach();
+    return hr;
+  }
+  HRESULT Array(IKZArrayRead** v) { return d->GetKZArrayRead(n, v); }
+  std::string What() const { return std::string("the field \"") + n + "\""; }
+};
+
+// The typed reads of one element of an array.
+struct ElementSource {
+  IKZArrayRead* a;
+  DWORD i;
+  HRESULT Bool(int* v) { return a->GetBool(i, v); }
+  HRESULT U8(std::uint8_t* v) { return a->GetUInt8(i, v); }
+  HRESULT I8(std::int8_t* v) { return a->GetInt8(i, v); }
+  HRESULT U16(std::uint16_t* v) { return a->GetUInt16(i, v); }
+  HRESULT I16(std::int16_t* v) { return a->GetInt16(i, v); }
+  HRESULT U32(DWORD* v) { return a->GetDWord(i, v); }
+  HRESULT I32(std::int32_t* v) { return a->GetInt32(i, v); }
+  HRESULT I64(std::int64_t* v) { return a->GetInt64(i, v); }
+  HRESULT U64(std::uint64_t* v) { return a->GetUInt64(i, v); }
+  HRESULT Double(double* v) { return a->GetDouble(i, v); }
+  HRESULT Str(BSTR* v) { return a->GetStr(i, v); }
+  HRESULT Buf(IKZBuffer** v) { return a->GetBuf(i, v); }
+  HRESULT Record(IKZDataRead** v) { return a->GetKZDataRead(i, v); }
+  HRESULT Array(IKZArrayRead** v) {
+    CKZComPtr<IKZArray> writable;
+    HRESULT hr = a->QueryInterface(IKZArray::kIid, reinterpret_cast<void**>(&writable));
+    return SUCCEEDED(hr) ? writable->GetKZArrayRead(i, v) : hr;
+  }
+  std::string What() const { return "element " + std::to_string(i); }
+};
+
+// Writes the value of type `type` that `s` reads. E_FAIL when the read fails.
+template <class Source>
+HRESULT EncodeValue(Source s, BYTE type, Writer& w, int depth, EncodeError& err) {
   switch (type) {
-    case KZ_TYPE_BOOL: {
-      int v = 0;
-      KZ_CHECK(array->GetBool(i, &v));
-      w.Fixed(static_cast<std::int32_t>(v));
-      return S_OK;
-    }
-    case KZ_TYPE_UINT8: {
-      std::uint8_t v = 0;
-      KZ_CHECK(array->GetUInt8(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT8: {
-      std::int8_t v = 0;
-      KZ_CHECK(array->GetInt8(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_UINT16: {
-      std::uint16_t v = 0;
-      KZ_CHECK(array->GetUInt16(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT16: {
-      std::int16_t v = 0;
-      KZ_CHECK(array->GetInt16(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_DWORD: {
-      DWORD v = 0;
-      KZ_CHECK(array->GetDWord(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT32: {
-      std::int32_t v = 0;
-      KZ_CHECK(array->GetInt32(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_INT64: {
-      std::int64_t v = 0;
-      KZ_CHECK(array->GetInt64(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_UINT64: {
-      std::uint64_t v = 0;
-      KZ_CHECK(array->GetUInt64(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
-    case KZ_TYPE_DOUBLE: {
-      double v = 0;
-      KZ_CHECK(array->GetDouble(i, &v));
-      w.Fixed(v);
-      return S_OK;
-    }
+    case KZ_TYPE_BOOL:
+      return Put<std::int32_t, int>(w, [&](int* v) { return s.Bool(v); });
+    case KZ_TYPE_UINT8:
+      return Put<std::uint8_t, std::uint8_t>(w, [&](std::uint8_t* v) { return s.U8(v); });
+    case KZ_TYPE_INT8:
+      return Put<std::int8_t, std::int8_t>(w, [&](std::int8_t* v) { return s.I8(v); });
+    case KZ_TYPE_UINT16:
+      return Put<std::uint16_t, std::uint16_t>(w, [&](std::uint16_t* v) { return s.U16(v); });
+    case KZ_TYPE_INT16:
+      return Put<std::int16_t, std::int16_t>(w, [&](std::int16_t* v) { return s.I16(v); });
+    case KZ_TYPE_DWORD:
+      return Put<DWORD, DWORD>(w, [&](DWORD* v) { return s.U32(v); });
+    case KZ_TYPE_INT32:
+      return Put<std::int32_t, std::int32_t>(w, [&](std::int32_t* v) { return s.I32(v); });
+    case KZ_TYPE_INT64:
+      return Put<std::int64_t, std::int64_t>(w, [&](std::int64_t* v) { return s.I64(v); });
+    case KZ_TYPE_UINT64:
+      return Put<std::uint64_t, std::uint64_t>(w, [&](std::uint64_t* v) { return s.U64(v); });
+    case KZ_TYPE_DOUBLE:
+      return Put<double, double>(w, [&](double* v) { return s.Double(v); });
     case KZ_TYPE_STR: {
       CKZBSTR text;
-      KZ_CHECK(array->GetStr(i, &text));
+      if (FAILED(s.Str(&text))) return E_FAIL;
       return EncodeText(text, w);
     }
     case KZ_TYPE_BUF: {
       CKZComPtr<IKZBuffer> buffer;
-      KZ_CHECK(array->GetBuf(i, &buffer));
+      if (FAILED(s.Buf(&buffer))) return E_FAIL;
       return EncodeBuffer(buffer.Get(), w);
     }
     case KZ_TYPE_KZDATA: {
       CKZComPtr<IKZDataRead> nested;
-      KZ_CHECK(array->GetKZDataRead(i, &nested));
+      if (FAILED(s.Record(&nested))) return E_FAIL;
       return EncodeRecord(nested.Get(), w, depth + 1, err);
     }
     case KZ_TYPE_KZARRAY: {
-      CKZComPtr<IKZArray> writable;
-      KZ_CHECK(array->QueryInterface(IKZArray::kIid, reinterpret_cast<void**>(&writable)));
       CKZComPtr<IKZArrayRead> nested;
-      KZ_CHECK(writable->GetKZArrayRead(i, &nested));
+      if (FAILED(s.Array(&nested))) return E_FAIL;
       return EncodeArray(nested.Get(), w, depth + 1, err);
     }
+    case KZ_TYPE_INTERFACE:
+      return err.Fail(s.What() + " holds an object, which cannot be stored");
     default:
-      return err.Fail("element " + std::to_string(i) + " has the type " + std::to_string(type) +
+      return err.Fail(s.What() + " has the type " + std::to_string(type) +
                       ", which cannot be stored");
   }
 }
@@ -262,7 +185,7 @@ HRESULT EncodeRecord(IKZDataRead* data, Writer& w, int depth, EncodeError& err) 
     CKZStringA name = Util::Convert::Utf8FromWS(wide.c_str(), static_cast<int>(SysStringLen(wide)));
     w.Fixed(type);
     w.Bytes(name.GetString(), static_cast<std::size_t>(name.GetLength()));
-    HRESULT hr = EncodeField(data, name.GetString(), type, w, depth, err);
+    HRESULT hr = EncodeValue(FieldSource{data, name.GetString()}, type, w, depth, err);
     if (hr == E_FAIL) {
       return err.Fail(std::string("the field \"") + name.GetString() + "\" cannot be read");
     }
@@ -284,14 +207,12 @@ HRESULT EncodeArray(IKZArrayRead* array, Writer& w, int depth, EncodeError& err)
       return err.Fail("an array does not tell the type of element " + std::to_string(i));
     }
     w.Fixed(type);
-    HRESULT hr = EncodeElement(array, i, type, w, depth, err);
+    HRESULT hr = EncodeValue(ElementSource{array, i}, type, w, depth, err);
     if (hr == E_FAIL) return err.Fail("element " + std::to_string(i) + " cannot be read");
     if (FAILED(hr)) return hr;
   }
   return S_OK;
 }
-
-#undef KZ_CHECK
 
 // ---- decoding
 

@@ -68,6 +68,7 @@ TEST_F(DialogTest, EveryKindShowsThroughTheProviderWithItsOwner) {
   EXPECT_EQ(file.GetFileFullName(), L"");
   EXPECT_EQ(input->DoModal(nullptr, nullptr), E_POINTER);
   EXPECT_EQ(Util::Shell::BrowseForFolder(nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(RegisterDialogObjects(nullptr), E_POINTER);
 
   EXPECT_EQ(dialogs().Transcript(),
             (Lines{L"MessageBox(owner, \"Sure?\", \"Title\", 0x24) -> 7",

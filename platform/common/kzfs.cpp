@@ -262,16 +262,15 @@ HRESULT ReadFile(const wchar_t* path, std::vector<BYTE>* data) {
   bool found = false;
   HRESULT hr = RunInPackage(r.fs, StoreAccess::kRead, [&](sql::Db& db) {
     sql::Statement s;
-    if (!db.Prepare("SELECT data FROM files WHERE name = ?", &s) || !s.Bind(1, r.file)) {
+    if (!db.Prepare("SELECT data FROM files WHERE name = ?", &s) || !s.Bind(1, r.file) ||
+        !s.Fetch(&found)) {
       return KZ_E_STORE;
     }
-    auto step = s.Next();
-    if (step == sql::Statement::Step::kRow) {
+    if (found) {
       auto blob = s.ColumnBlob(0);
       data->assign(blob.begin(), blob.end());
-      found = true;
     }
-    return step == sql::Statement::Step::kError ? KZ_E_STORE : S_OK;
+    return S_OK;
   });
   if (FAILED(hr)) return hr;
   if (!found) return Fail(KZ_E_FS_NOTFOUND, Utf8(path) + ": no such file");
@@ -319,13 +318,11 @@ HRESULT RemoveFile(const wchar_t* path) {
   bool removed = false;
   HRESULT hr = RunInPackage(r.fs, StoreAccess::kWrite, [&](sql::Db& db) {
     sql::Statement s;
-    if (!db.Prepare("DELETE FROM files WHERE name = ? RETURNING 1", &s) || !s.Bind(1, r.file)) {
+    if (!db.Prepare("DELETE FROM files WHERE name = ? RETURNING 1", &s) || !s.Bind(1, r.file) ||
+        !s.Fetch(&removed) || !s.Run()) {
       return KZ_E_STORE;
     }
-    auto step = s.Next();
-    if (step == sql::Statement::Step::kError) return KZ_E_STORE;
-    removed = step == sql::Statement::Step::kRow;
-    return s.Run() ? S_OK : KZ_E_STORE;
+    return S_OK;
   });
   if (FAILED(hr)) return hr;
   return removed ? S_OK : Fail(KZ_E_FS_NOTFOUND, Utf8(path) + ": no such file");

@@ -40,22 +40,14 @@ class SettingsStore : public RefCounted<IKZSettingsStore> {
     HRESULT hr = RunInProfile(kSchema, StoreAccess::kRead, [&](sql::Db& db) {
       sql::Statement select;
       if (!db.Prepare("SELECT value FROM settings WHERE section = ? AND key = ?", &select) ||
-          !select.Bind(1, Utf8(section)) || !select.Bind(2, Utf8(key))) {
+          !select.Bind(1, Utf8(section)) || !select.Bind(2, Utf8(key)) || !select.Fetch(&found)) {
         return KZ_E_STORE;
       }
-      switch (select.Next()) {
-        case sql::Statement::Step::kRow: {
-          auto blob = select.ColumnBlob(0);
-          bytes.assign(blob.begin(), blob.end());
-          found = true;
-          return S_OK;
-        }
-        case sql::Statement::Step::kDone:
-          return S_OK;
-        case sql::Statement::Step::kError:
-          break;
+      if (found) {
+        auto blob = select.ColumnBlob(0);
+        bytes.assign(blob.begin(), blob.end());
       }
-      return KZ_E_STORE;
+      return S_OK;
     });
     if (FAILED(hr)) return hr;
     if (!found) return KZ_E_NOTFOUND;
@@ -89,13 +81,11 @@ class SettingsStore : public RefCounted<IKZSettingsStore> {
     HRESULT hr = RunInProfile(kSchema, StoreAccess::kWrite, [&](sql::Db& db) {
       sql::Statement del;
       if (!db.Prepare("DELETE FROM settings WHERE section = ? AND key = ? RETURNING 1", &del) ||
-          !del.Bind(1, Utf8(section)) || !del.Bind(2, Utf8(key))) {
+          !del.Bind(1, Utf8(section)) || !del.Bind(2, Utf8(key)) || !del.Fetch(&removed) ||
+          !del.Run()) {
         return KZ_E_STORE;
       }
-      auto step = del.Next();
-      if (step == sql::Statement::Step::kError) return KZ_E_STORE;
-      removed = step == sql::Statement::Step::kRow;
-      return del.Run() ? S_OK : KZ_E_STORE;
+      return S_OK;
     });
     if (FAILED(hr)) return hr;
     return removed ? S_OK : KZ_E_NOTFOUND;

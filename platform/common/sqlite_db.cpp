@@ -148,6 +148,12 @@ Statement::Step Statement::Next() {
   return Step::kError;
 }
 
+bool Statement::Fetch(bool* row) {
+  Step step = Next();
+  *row = step == Step::kRow;
+  return step != Step::kError;
+}
+
 bool Statement::Run() {
   Step step;
   while ((step = Next()) == Step::kRow) {

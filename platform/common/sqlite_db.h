@@ -93,6 +93,9 @@ class KZ_PLATFORM_API Statement {
   // Runs the statement to its next row. kError leaves the message in the
   // connection's error().
   Step Next();
+  // Runs the statement to its next row: true, with *row telling whether
+  // there is one; false on an error.
+  bool Fetch(bool* row);
   // Runs a statement without result rows (or ignores them); true on success.
   bool Run();
   // Back to the start, keeping the bindings.

@@ -27,7 +27,10 @@
 // the file.
 //
 // Stores are cached per path and shared by the threads of the process; each
-// store serialises its work with its own lock.
+// store serialises its work with its own lock, so a piece of work must not
+// call back into the same store (it would wait for itself). A child process
+// made with fork() must not use the stores its parent had open; it opens its
+// own after the parent's were closed (CloseStores) or never opened.
 #ifndef WRENUTIL_PLATFORM_COMMON_STORE_H_
 #define WRENUTIL_PLATFORM_COMMON_STORE_H_
 

@@ -146,6 +146,30 @@ TEST_F(StoreTest, ADamagedFileIsMovedAsideWithATimeStampAndLogged) {
   }
 }
 
+TEST_F(StoreTest, AForeignDatabaseIsRefusedAndLeftAsItIs) {
+  // A sound SQLite file of some other program, with a table of our name.
+  constexpr const char* kForeign[] = {"CREATE TABLE notes(x BLOB, y BLOB)",
+                                      "INSERT INTO notes VALUES(1, 2)"};
+  ASSERT_EQ(RunInStore(Path(), StoreSchema{"foreign", kForeign}, StoreAccess::kWrite, nullptr),
+            S_OK);
+  EXPECT_EQ(Insert(kNotesV1, "a"), KZ_E_STORE);
+  EXPECT_NE(LastStoreError().find("table notes already exists"), std::string::npos)
+      << LastStoreError();
+  EXPECT_NE(LastStoreError().find(Path()), std::string::npos);
+  EXPECT_FALSE(fs::exists(Path() + ".corrupt-20240305T060708Z"));
+  std::int64_t rows = 0;
+  RunInStore(Path(), StoreSchema{"foreign", kForeign}, StoreAccess::kRead, [&](sql::Db& db) {
+    sql::Statement s;
+    bool row = false;
+    if (!db.Prepare("SELECT count(*) FROM notes WHERE x = 1", &s) || !s.Fetch(&row)) {
+      return KZ_E_STORE;
+    }
+    rows = s.ColumnInt64(0);
+    return S_OK;
+  });
+  EXPECT_EQ(rows, 1);
+}
+
 TEST_F(StoreTest, TwoDamagedFilesInOneSecondKeepDistinctNames) {
   for (int i = 0; i < 2; ++i) {
     CloseStores();

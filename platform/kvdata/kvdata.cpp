@@ -29,24 +29,16 @@ HRESULT Read(const std::string& section, const std::string& key, bool* found, bo
   return platform::RunInProfile(kSchema, StoreAccess::kRead, [&](sql::Db& db) {
     sql::Statement select;
     if (!db.Prepare("SELECT number, text FROM kvdata WHERE section = ? AND key = ?", &select) ||
-        !select.Bind(1, section) || !select.Bind(2, key)) {
+        !select.Bind(1, section) || !select.Bind(2, key) || !select.Fetch(found)) {
       return KZ_E_STORE;
     }
-    switch (select.Next()) {
-      case sql::Statement::Step::kRow: {
-        *found = true;
-        *is_number = !select.ColumnIsNull(0);
-        *number = select.ColumnInt64(0);
-        std::string_view t = select.ColumnText(1);
-        *text = Util::Convert::Utf8ToWS(t.data(), static_cast<int>(t.size())).GetString();
-        return S_OK;
-      }
-      case sql::Statement::Step::kDone:
-        return S_OK;
-      case sql::Statement::Step::kError:
-        break;
+    if (*found) {
+      *is_number = !select.ColumnIsNull(0);
+      *number = select.ColumnInt64(0);
+      std::string_view t = select.ColumnText(1);
+      *text = Util::Convert::Utf8ToWS(t.data(), static_cast<int>(t.size())).GetString();
     }
-    return KZ_E_STORE;
+    return S_OK;
   });
 }
 

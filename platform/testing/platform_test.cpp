@@ -36,6 +36,10 @@ void PlatformTest::SetUp() {
   ASSERT_NE(mkdtemp(pattern.data()), nullptr) << "cannot make a temporary folder";
   temp_dir_ = pattern;
   SetAppDataFolder(app_data_dir());
+  // Should anything look the XDG folder up after all, it finds the test's.
+  const char* xdg = std::getenv("XDG_DATA_HOME");
+  saved_xdg_ = xdg ? std::optional<std::string>(xdg) : std::nullopt;
+  setenv("XDG_DATA_HOME", (temp_dir_ + "/xdg").c_str(), 1);
   SetProgramFolder(temp_dir_ + "/program/");
   dialogs_ = std::make_shared<RecordingDialogProvider>();
   SetDialogProvider(dialogs_);
@@ -62,6 +66,11 @@ void PlatformTest::TearDown() {
   dialogs_.reset();
   SetAppDataFolder(std::nullopt);
   SetProgramFolder(std::nullopt);
+  if (saved_xdg_) {
+    setenv("XDG_DATA_HOME", saved_xdg_->c_str(), 1);
+  } else {
+    unsetenv("XDG_DATA_HOME");
+  }
   SetProductSettings(ProductSettings{});
   if (!temp_dir_.empty()) {
     std::error_code ignored;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,7 @@ class PlatformTest : public ::testing::Test {
   int assert_answer_ = 0;
   std::int64_t live_at_start_ = 0;
   std::string temp_dir_;
+  std::optional<std::string> saved_xdg_;
   std::shared_ptr<RecordingDialogProvider> dialogs_;
 };
 
