@@ -21,11 +21,7 @@ BSTR AllocOrNull(const std::wstring& text) {
 
 class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
  public:
-  HRESULT GetName(BSTR* name) override {
-    if (name == nullptr) return E_POINTER;
-    *name = AllocOrNull(name_);
-    return S_OK;
-  }
+  HRESULT GetName(BSTR* name) override { return PutText(name, name_); }
   HRESULT SetName(const wchar_t* name) override {
     name_ = name ? name : L"";
     return S_OK;
@@ -48,11 +44,7 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
     second_text_ = text ? text : L"";
     return S_OK;
   }
-  HRESULT GetText(BSTR* text) override {
-    if (text == nullptr) return E_POINTER;
-    *text = AllocOrNull(text_);
-    return S_OK;
-  }
+  HRESULT GetText(BSTR* text) override { return PutText(text, text_); }
   HRESULT SetText(const wchar_t* text) override {
     text_ = text ? text : L"";
     return S_OK;
@@ -86,16 +78,8 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
     *check = check_set_ ? check_ : 0;
     return check_set_ ? S_OK : S_FALSE;
   }
-  HRESULT GetSecondText(BSTR* text) override {
-    if (text == nullptr) return E_POINTER;
-    *text = AllocOrNull(second_text_);
-    return S_OK;
-  }
-  HRESULT GetIcon(BSTR* icon) override {
-    if (icon == nullptr) return E_POINTER;
-    *icon = AllocOrNull(icon_);
-    return S_OK;
-  }
+  HRESULT GetSecondText(BSTR* text) override { return PutText(text, second_text_); }
+  HRESULT GetIcon(BSTR* icon) override { return PutText(icon, icon_); }
   HRESULT GetSubMenu(IGFMenu** menu) override {
     if (menu == nullptr) return E_POINTER;
     *menu = nullptr;
@@ -125,6 +109,11 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
 
   void Render(int depth, std::wstring& out) const;
 
+  static HRESULT PutText(BSTR* slot, const std::wstring& text) {
+    if (slot == nullptr) return E_POINTER;
+    *slot = AllocOrNull(text);
+    return S_OK;
+  }
   static HRESULT Put(int* slot, int value) {
     if (slot == nullptr) return E_POINTER;
     *slot = value;
