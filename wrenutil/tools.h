@@ -14,7 +14,12 @@
 // message itself starts with the qualified function name.
 //
 // Inputs are borrowed: no function keeps a reference to a bag it is given.
-// Nothing here throws and nothing is kept between calls.
+// Nothing here throws and nothing is kept between calls: when memory runs out
+// a function returns 0 (a conversion may then leave a partly filled record
+// in its slot, with one reference for the caller).
+//
+// Depth: the deep comparisons and copies are those of the bags themselves
+// (IsEqual, CopyField); this file walks only the top level of a record.
 //
 // Choices of this implementation, where the design leaves them open:
 // - A null value text in the text variants is the empty text (as a null

@@ -2,19 +2,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cwchar>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "common/include/utilcore.h"
-#include "wrenutil/internal/search_matcher.h"
 #include "platform/common/convert.h"
 #include "platform/common/gbk.h"
 #include "platform/common/perf.h"
 #include "platform/common/pinyin.h"
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "wrenutil/internal/search_matcher.h"
 
 namespace Util::MarlinSearch {
 namespace {
@@ -219,8 +220,8 @@ std::size_t FindLowered(std::wstring_view text, std::wstring_view key) {
 // prefix of the key matters for the equality and prefix tests, and only
 // their first key-length bytes for the containment test, since a longer
 // text cannot occur in the key.
-[[gnu::noinline]] int SpellScan(std::wstring_view text, MatchKey& match_key, Scratch& s, int& position,
-              int& length) {
+[[gnu::noinline]] int SpellScan(std::wstring_view text, MatchKey& match_key, Scratch& s,
+                                int& position, int& length) {
   const platform::CharSpeller& speller = s.speller;
   const std::string_view key_a = match_key.Gbk(speller);
   const std::size_t k = key_a.size();
@@ -286,7 +287,8 @@ std::size_t FindLowered(std::wstring_view text, std::wstring_view key) {
       }
     }
     if (spelled_size + spell.size() <= k) {
-      std::copy(spell.begin(), spell.end(), spelled.begin() + static_cast<std::ptrdiff_t>(spelled_size));
+      std::copy(spell.begin(), spell.end(),
+                spelled.begin() + static_cast<std::ptrdiff_t>(spelled_size));
     }
     spelled_size += spell.size();
 
@@ -314,8 +316,8 @@ std::size_t FindLowered(std::wstring_view text, std::wstring_view key) {
 }
 
 SEARCH_HOT int MatchText(Text content, MatchKey& match_key, int spell_mode,
-              const std::vector<CKZStringW>* runs, int& position, int& length,
-              Scratch& s) {
+                         const std::vector<CKZStringW>* runs, int& position, int& length,
+                         Scratch& s) {
   CPerfRecordScope perf(kSource, 638, 1, L"Util::MarlinSearch::Match",
                         L"*.CGroupMemberSearcher::Match");
   const std::wstring_view key = match_key.wide();
@@ -338,8 +340,7 @@ SEARCH_HOT int MatchText(Text content, MatchKey& match_key, int spell_mode,
     std::ptrdiff_t last = -1;
     for (const CKZStringW& run : *runs) {
       std::size_t found = text.find(run.str());
-      if (found == std::wstring_view::npos ||
-          static_cast<std::ptrdiff_t>(found) <= last) {
+      if (found == std::wstring_view::npos || static_cast<std::ptrdiff_t>(found) <= last) {
         return 0;
       }
       last = static_cast<std::ptrdiff_t>(found);
@@ -354,19 +355,31 @@ SEARCH_HOT int MatchText(Text content, MatchKey& match_key, int spell_mode,
   return SpellScan(text, match_key, s, position, length);
 }
 
+// The room a hit record keeps for the fields of the hit: four fields (five
+// with the phone index), their names, and two texts of the size given.
+std::size_t HitRoom(std::size_t content_size, const wchar_t* field_name) {
+  const std::size_t name_size = std::wcslen(field_name);
+  return 96 + (content_size + name_size + 2) * sizeof(wchar_t);
+}
+
 [[gnu::noinline]] void InsertHit(IKZArray* hits, Text content, const wchar_t* field_name,
-               int position, int length, IKZDataRead* record) {
-  CPerfRecordScope perf(kSource, 782, 1,
-                        L"Util::MarlinSearch::InsertMatchedItem",
+                                 int position, int length, IKZDataRead* record) {
+  CPerfRecordScope perf(kSource, 782, 1, L"Util::MarlinSearch::InsertMatchedItem",
                         L"*.CGroupMemberSearcher::InsertMatchedItem");
   if (hits == nullptr) return;
+  // The hit is a copy of the record made in one allocation with room for
+  // the hit's fields; its texts share what the record's long texts hold.
   CKZComPtr<IKZData> hit;
-  if (!Util::Data::CreateKZData(&hit) || !hit) return;
-  if (record != nullptr) record->CopyTo(hit);
+  if (record == nullptr ||
+      FAILED(platform::CloneKZData(record, 5, HitRoom(content.size, field_name), &hit))) {
+    hit = nullptr;
+    if (!Util::Data::CreateKZData(&hit) || !hit) return;
+    if (record != nullptr) record->CopyTo(hit);
+  }
   hits->AddKZData(hit);
   hit->SetInt32("nHitPos", position);
   hit->SetInt32("nHitLen", length);
-  hit->SetStr("strMatchedContent", content.data);
+  platform::SetStrShared(hit, "strMatchedContent", content.view());
   hit->SetStr("strMatchedFieldName", field_name);
 }
 
@@ -386,8 +399,9 @@ SEARCH_HOT int FindText(Text content, MatchKey& key, bool has_hits, int spell_mo
 }
 
 SEARCH_HOT int MatchAndInsertText(const wchar_t* field_name, Text content, MatchKey& key,
-                       IKZArray* hits, int spell_mode, const std::vector<CKZStringW>* runs,
-                       IKZDataRead* record, Scratch& s) {
+                                  IKZArray* hits, int spell_mode,
+                                  const std::vector<CKZStringW>* runs, IKZDataRead* record,
+                                  Scratch& s) {
   int position = -1;
   int length = 0;
   if (!FindText(content, key, hits != nullptr, spell_mode, runs, s, position, length)) {
@@ -433,7 +447,7 @@ SEARCH_HOT int FindInField(BYTE mask, Text content, bool has_hits,
 
 // Matches one text with the key of `s` (see MatchFiled).
 SEARCH_HOT int MatchField(BYTE mask, const wchar_t* field_name, Text content, IKZArray* hits,
-               const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
+                          const std::vector<CKZStringW>* runs, IKZDataRead* record, Scratch& s) {
   int position = -1;
   int length = 0;
   if (!FindInField(mask, content, hits != nullptr, runs, s, position, length)) return 0;
@@ -508,8 +522,8 @@ struct Search {
   // Reads the string field `name` of `source` (up to its first zero
   // character; missing: empty) and tries it as a text of `record`. The
   // platform's own bags are read in place.
-  int TryStringField(platform::FieldKey& name, IKZDataRead* source,
-                     const FieldName& field, IKZDataRead* record) {
+  int TryStringField(platform::FieldKey& name, IKZDataRead* source, const FieldName& field,
+                     IKZDataRead* record) {
     std::wstring_view text;
     const HRESULT hr = platform::PeekStr(source, name, &text);
     if (hr == E_NOTIMPL) {
@@ -520,8 +534,7 @@ struct Search {
   }
 
   // The same for the string element `index` of `array`.
-  int TryStringAt(IKZArrayRead* array, DWORD index, const FieldName& field,
-                  IKZDataRead* record) {
+  int TryStringAt(IKZArrayRead* array, DWORD index, const FieldName& field, IKZDataRead* record) {
     std::wstring_view text;
     const HRESULT hr = platform::PeekStrAt(array, index, &text);
     if (hr == E_NOTIMPL) {
@@ -552,9 +565,8 @@ struct Search {
 
 // Steps 1 to 6 of every driver. Returns true with `search` ready when the
 // items are to be visited; else false with the result code in *code.
-bool PrepareSearch(const CKZStringW& key, IKZArrayRead* items,
-                   bool nothing_to_visit, int invalid_line, int create_line,
-                   Search* search, DWORD* count, long* code) {
+bool PrepareSearch(const CKZStringW& key, IKZArrayRead* items, bool nothing_to_visit,
+                   int invalid_line, int create_line, Search* search, DWORD* count, long* code) {
   *code = 0;
   if (key.IsEmpty() || items == nullptr) {
     SEARCH_ASSERT_FALSE(invalid_line);
@@ -580,13 +592,18 @@ bool PrepareSearch(const CKZStringW& key, IKZArrayRead* items,
 // on its first hit. The records of the platform's own arrays are borrowed
 // unless `hold` asks for a reference (when host code runs during a visit).
 template <class Visit>
-long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit, bool hold,
-               Search& search, IKZArray** result, Visit visit) {
+long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit, bool hold, Search& search,
+               IKZArray** result, Visit visit) {
+  // Read ahead of the scan: the records a few steps ahead are fetched while
+  // this one is matched, whatever order the allocator put them in.
+  constexpr DWORD kNear = 8;
+  constexpr DWORD kFar = 24;
   std::uint64_t matched = 0;
   for (DWORD i = 0; i < count; ++i) {
     if (matched > limit) break;
     IKZDataRead* item = nullptr;
     CKZComPtr<IKZDataRead> held;
+    platform::PrefetchKZData(items, i + kNear, i + kFar);
     HRESULT hr = hold ? E_NOTIMPL : platform::PeekKZDataRead(items, i, &item);
     if (hr == E_NOTIMPL) {
       hr = items->GetKZDataRead(i, &held);
@@ -601,8 +618,7 @@ long RunSearch(IKZArrayRead* items, DWORD count, std::uint32_t limit, bool hold,
 
 }  // namespace
 
-void AnalyseKey(const CKZStringW& key, BYTE& mask,
-                std::vector<CKZStringW>& runs) {
+void AnalyseKey(const CKZStringW& key, BYTE& mask, std::vector<CKZStringW>& runs) {
   mask = 0;
   if (key.IsEmpty()) return;
   CKZStringA gbk;
@@ -653,31 +669,27 @@ int Match(const CKZStringW& content, const CKZStringW& key, int spell_mode,
   return MatchText(TextOf(content), s.key, spell_mode, runs, position, length, s);
 }
 
-void InsertMatchedItem(IKZArray* hits, const CKZStringW& content,
-                       const CKZStringW& field_name, int position, int length,
-                       IKZDataRead* record) {
-  InsertHit(hits, TextOf(content), field_name.GetString(), position, length,
-            record);
+void InsertMatchedItem(IKZArray* hits, const CKZStringW& content, const CKZStringW& field_name,
+                       int position, int length, IKZDataRead* record) {
+  InsertHit(hits, TextOf(content), field_name.GetString(), position, length, record);
 }
 
-int MatchAndInsert(const CKZStringW& field_name, const CKZStringW& content,
-                   const CKZStringW& key, IKZArray* hits, int spell_mode,
-                   std::vector<CKZStringW>* runs, IKZDataRead* record) {
+int MatchAndInsert(const CKZStringW& field_name, const CKZStringW& content, const CKZStringW& key,
+                   IKZArray* hits, int spell_mode, std::vector<CKZStringW>* runs,
+                   IKZDataRead* record) {
   Scratch s(key.str());
-  return MatchAndInsertText(field_name.GetString(), TextOf(content), s.key, hits, spell_mode,
-                            runs, record, s);
+  return MatchAndInsertText(field_name.GetString(), TextOf(content), s.key, hits, spell_mode, runs,
+                            record, s);
 }
 
-int MatchFiled(BYTE mask, const CKZStringW& field_name,
-               const CKZStringW& content, const CKZStringW& key,
-               IKZArray* hits, std::vector<CKZStringW>* runs,
+int MatchFiled(BYTE mask, const CKZStringW& field_name, const CKZStringW& content,
+               const CKZStringW& key, IKZArray* hits, std::vector<CKZStringW>* runs,
                IKZDataRead* record) {
   Scratch s(key.str());
   return MatchField(mask, field_name.GetString(), TextOf(content), hits, runs, record, s);
 }
 
-int DoMatch(const CKZStringW& key, const CKZStringW& content,
-            IKZArray** hits) {
+int DoMatch(const CKZStringW& key, const CKZStringW& content, IKZArray** hits) {
   CKZStringW lowered = key;
   lowered.MakeLower();
   BYTE mask = 0;
@@ -686,39 +698,32 @@ int DoMatch(const CKZStringW& key, const CKZStringW& content,
   if (mask == 0) return 0;
   CKZComPtr<IKZArray> array;
   Util::Data::CreateKZArray(&array);
-  int matched = MatchFiled(mask, CKZStringW(), content, lowered, array, &runs,
-                           nullptr);
+  int matched = MatchFiled(mask, CKZStringW(), content, lowered, array, &runs, nullptr);
   if (matched != 0 && hits != nullptr) *hits = array.Detach();
   return matched;
 }
 
-long DoSearch(const CKZStringW& key, IKZArrayRead* items,
-              const std::vector<CKZStringA>& fields, std::uint32_t limit,
-              IKZArray** result) {
+long DoSearch(const CKZStringW& key, IKZArrayRead* items, const std::vector<CKZStringA>& fields,
+              std::uint32_t limit, IKZArray** result) {
   Search search;
   DWORD count = 0;
   long code = 0;
-  if (!PrepareSearch(key, items, fields.empty(), 19, 49, &search, &count,
-                     &code)) {
+  if (!PrepareSearch(key, items, fields.empty(), 19, 49, &search, &count, &code)) {
     return code;
   }
   StringFields names(fields);
   return RunSearch(items, count, limit, false, search, result,
-                   [&](IKZDataRead* item) {
-                     return search.TryStringFields(names, item);
-                   });
+                   [&](IKZDataRead* item) { return search.TryStringFields(names, item); });
 }
 
-long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
-               const std::vector<CKZStringA>& fields,
+long DoSearch2(const CKZStringW& key, IKZArrayRead* items, const std::vector<CKZStringA>& fields,
                const std::vector<CKZStringA>& array_fields,
-               const std::vector<CKZStringA>& number_fields,
-               std::uint32_t limit, IKZArray** result) {
+               const std::vector<CKZStringA>& number_fields, std::uint32_t limit,
+               IKZArray** result) {
   Search search;
   DWORD count = 0;
   long code = 0;
-  bool nothing = fields.empty() && array_fields.empty() &&
-                 number_fields.empty();
+  bool nothing = fields.empty() && array_fields.empty() && number_fields.empty();
   if (!PrepareSearch(key, items, nothing, 114, 142, &search, &count, &code)) {
     return code;
   }
@@ -726,57 +731,53 @@ long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
   const std::vector<FieldName> array_names = FieldNames(array_fields);
   const std::vector<FieldName> number_names = FieldNames(number_fields);
   // The organisation-membership service may run for each record.
-  return RunSearch(
-      items, count, limit, true, search, result, [&](IKZDataRead* item) {
-        if (search.TryStringFields(names, item)) return 1;
+  return RunSearch(items, count, limit, true, search, result, [&](IKZDataRead* item) {
+    if (search.TryStringFields(names, item)) return 1;
 
-        for (const FieldName& field : array_names) {
-          CKZComPtr<IKZArrayRead> array;
-          if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
-            continue;
-          }
-          DWORD n = 0;
-          array->GetCount(&n);
-          for (DWORD e = 0; e < n; ++e) {
-            if (search.TryStringAt(array, e, field, item)) return 1;
-          }
-        }
+    for (const FieldName& field : array_names) {
+      CKZComPtr<IKZArrayRead> array;
+      if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
+        continue;
+      }
+      DWORD n = 0;
+      array->GetCount(&n);
+      for (DWORD e = 0; e < n; ++e) {
+        if (search.TryStringAt(array, e, field, item)) return 1;
+      }
+    }
 
-        const bool hide_lm = IsHideLMNumber();
-        for (const FieldName& field : number_names) {
-          CKZComPtr<IKZArrayRead> array;
-          if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
-            continue;
+    const bool hide_lm = IsHideLMNumber();
+    for (const FieldName& field : number_names) {
+      CKZComPtr<IKZArrayRead> array;
+      if (FAILED(item->GetKZArrayRead(field.key.name(), &array)) || !array) {
+        continue;
+      }
+      const bool filter = hide_lm && std::string_view(field.key.name()) == "rpt_uint64_lm";
+      DWORD n = 0;
+      array->GetCount(&n);
+      for (DWORD e = 0; e < n; ++e) {
+        std::uint64_t number = 0;
+        array->GetUInt64(e, &number);
+        if (filter) {
+          CKZComPtr<IKZOrgMembershipService> members;
+          DWORD is_member = 0;
+          if (GetService(IKZOrgMembershipService::kIid, &members) && members) {
+            members->IsOrgMember(static_cast<DWORD>(number), &is_member);
           }
-          const bool filter =
-              hide_lm && std::string_view(field.key.name()) == "rpt_uint64_lm";
-          DWORD n = 0;
-          array->GetCount(&n);
-          for (DWORD e = 0; e < n; ++e) {
-            std::uint64_t number = 0;
-            array->GetUInt64(e, &number);
-            if (filter) {
-              CKZComPtr<IKZOrgMembershipService> members;
-              DWORD is_member = 0;
-              if (GetService(IKZOrgMembershipService::kIid, &members) &&
-                  members) {
-                members->IsOrgMember(static_cast<DWORD>(number), &is_member);
-              }
-              if (is_member == 0) continue;
-            }
-            NumberText text;
-            FormatNumber(number, &text);
-            if (search.Try(field.wide, text.text, item)) return 1;
-          }
+          if (is_member == 0) continue;
         }
-        return 0;
-      });
+        NumberText text;
+        FormatNumber(number, &text);
+        if (search.Try(field.wide, text.text, item)) return 1;
+      }
+    }
+    return 0;
+  });
 }
 
 long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
-                      const std::vector<CKZStringA>& fields, int search_lm,
-                      int search_phones, std::uint32_t limit,
-                      IKZArray** result) {
+                      const std::vector<CKZStringA>& fields, int search_lm, int search_phones,
+                      std::uint32_t limit, IKZArray** result) {
   Search search;
   DWORD count = 0;
   long code = 0;
@@ -786,57 +787,51 @@ long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
   }
   StringFields names(fields);
   const FieldName lm_field{"rpt_str_lm", CKZStringW(L"rpt_str_lm")};
-  const FieldName phone_field{"rpt_str_mobile_phone",
-                              CKZStringW(L"rpt_str_mobile_phone")};
+  const FieldName phone_field{"rpt_str_mobile_phone", CKZStringW(L"rpt_str_mobile_phone")};
   platform::FieldKey account_key("str_account");
-  return RunSearch(
-      items, count, limit, false, search, result, [&](IKZDataRead* item) {
-        if (search.TryStringFields(names, item)) return 1;
+  return RunSearch(items, count, limit, false, search, result, [&](IKZDataRead* item) {
+    if (search.TryStringFields(names, item)) return 1;
 
-        if (search_lm != 0) {
-          CKZComPtr<IKZArrayRead> array;
-          DWORD n = 0;
-          if (SUCCEEDED(item->GetKZArrayRead(lm_field.key.name(), &array)) &&
-              array) {
-            array->GetCount(&n);
-          }
-          for (DWORD e = 0; e < n; ++e) {
-            CKZComPtr<IKZDataRead> entry;
-            if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
-            std::uint64_t account = 0;
-            entry->GetUInt64("uint64_account", &account);
-            NumberText text;
-            FormatNumber(account, &text);
-            if (search.Try(lm_field.wide, text.text, item)) return 1;
-          }
-        }
+    if (search_lm != 0) {
+      CKZComPtr<IKZArrayRead> array;
+      DWORD n = 0;
+      if (SUCCEEDED(item->GetKZArrayRead(lm_field.key.name(), &array)) && array) {
+        array->GetCount(&n);
+      }
+      for (DWORD e = 0; e < n; ++e) {
+        CKZComPtr<IKZDataRead> entry;
+        if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
+        std::uint64_t account = 0;
+        entry->GetUInt64("uint64_account", &account);
+        NumberText text;
+        FormatNumber(account, &text);
+        if (search.Try(lm_field.wide, text.text, item)) return 1;
+      }
+    }
 
-        if (search_phones != 0) {
-          CKZComPtr<IKZArrayRead> array;
-          DWORD n = 0;
-          if (SUCCEEDED(item->GetKZArrayRead(phone_field.key.name(), &array)) &&
-              array) {
-            array->GetCount(&n);
-          }
-          for (DWORD e = 0; e < n; ++e) {
-            CKZComPtr<IKZDataRead> entry;
-            if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
-            if (!search.TryStringField(account_key, entry, phone_field,
-                                       item)) {
-              continue;
-            }
-            DWORD hit_count = 0;
-            search.hits->GetCount(&hit_count);
-            CKZComPtr<IKZData> hit;
-            if (hit_count > 0 &&
-                SUCCEEDED(search.hits->GetKZData(hit_count - 1, &hit)) && hit) {
-              hit->SetDWord("nSearchHitMobilephoneIndex", e);
-            }
-            return 1;
-          }
+    if (search_phones != 0) {
+      CKZComPtr<IKZArrayRead> array;
+      DWORD n = 0;
+      if (SUCCEEDED(item->GetKZArrayRead(phone_field.key.name(), &array)) && array) {
+        array->GetCount(&n);
+      }
+      for (DWORD e = 0; e < n; ++e) {
+        CKZComPtr<IKZDataRead> entry;
+        if (FAILED(array->GetKZDataRead(e, &entry)) || !entry) continue;
+        if (!search.TryStringField(account_key, entry, phone_field, item)) {
+          continue;
         }
-        return 0;
-      });
+        DWORD hit_count = 0;
+        search.hits->GetCount(&hit_count);
+        CKZComPtr<IKZData> hit;
+        if (hit_count > 0 && SUCCEEDED(search.hits->GetKZData(hit_count - 1, &hit)) && hit) {
+          hit->SetDWord("nSearchHitMobilephoneIndex", e);
+        }
+        return 1;
+      }
+    }
+    return 0;
+  });
 }
 
 CKZStringW GetSearchConfigString(const CKZStringW& name) {
@@ -860,16 +855,12 @@ CKZStringW GetSearchConfigString(const CKZStringW& name) {
   return value;
 }
 
-bool IsHideLMNumber() {
-  return GetSearchConfigString(CKZStringW(L"hide_clm_number")) == L"1";
-}
+bool IsHideLMNumber() { return GetSearchConfigString(CKZStringW(L"hide_clm_number")) == L"1"; }
 
 namespace internal {
 
 struct KeyMatcher::State {
-  explicit State(const CKZStringW& lowered) : key(lowered) {
-    AnalyseKey(key, mask, runs);
-  }
+  explicit State(const CKZStringW& lowered) : key(lowered) { AnalyseKey(key, mask, runs); }
   CKZStringW key;
   BYTE mask = 0;
   std::vector<CKZStringW> runs;

@@ -26,10 +26,24 @@
 // - CopyTo and CopyField copy deeply: nested records, arrays and buffers are
 //   duplicated, so the copy shares nothing writable with its source; interface
 //   fields share the object (one more reference).
-// - Texts and names are immutable once stored. A text of up to 6 wide
-//   characters (a name of up to 27 bytes) is kept inside its field; a longer
-//   one is kept in one block that copies share, so copying a record
-//   allocates nothing for its texts.
+// - A record keeps its fields in one region inside its own allocation: for
+//   each field a slot of 24 bytes (type, value, where its name lives), and the
+//   bytes of names, of texts up to 31 wide characters (an e-mail address) and
+//   of interface ids. A longer text is kept in one immutable block that copies
+//   share, so copying a record allocates nothing for its texts. A copy (CopyTo
+//   into an empty record, a nested record copied) is made with a region of its
+//   exact size. A record that outgrows its region moves the region to the
+//   heap; when such a record is then stored in an array or record, the next
+//   records that its thread makes start with room enough for it (up to 1 KB),
+//   so that records made alike by a loader take one allocation each (and less
+//   room again after records that used under half of theirs). An array keeps
+//   its elements the same way, contiguous.
+// - Trees of any depth are copied, compared and released without recursion
+//   inside the platform's bags; a foreign record or array inside one is
+//   reached through its own interface (a cycle through a foreign bag is not
+//   seen). Storing a record or array in one that no record or array holds
+//   costs no walk, so trees built from the leaves up or from the root down
+//   are built in linear time; otherwise the object stored is walked once.
 // - IsEqual is deep: two records are equal when they have the same names
 //   (in any order), each with the same type and an equal value; arrays when
 //   they have the same count and equal elements position by position.
@@ -73,8 +87,7 @@ struct IKZArrayRead;
 
 struct IKZBuffer : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A60}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A60}");
   // Pointer to the bytes (null when empty), valid until the next SetData.
   virtual HRESULT GetData(BYTE** data) = 0;
   virtual HRESULT GetSize(DWORD* size) = 0;
@@ -85,14 +98,13 @@ struct IKZBuffer : IUnknown {
   virtual HRESULT CopyFrom(IKZBuffer* other) = 0;
 };
 
-#define KZ_BY_NAME(Method, ...)                                  \
+#define KZ_BY_NAME(Method, ...)                                 \
   virtual HRESULT Method(const wchar_t* name, __VA_ARGS__) = 0; \
   virtual HRESULT Method(const char* name, __VA_ARGS__) = 0;
 
 struct IKZDataRead : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A61}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A61}");
   KZ_BY_NAME(GetBool, int* value)
   KZ_BY_NAME(GetUInt8, std::uint8_t* value)
   KZ_BY_NAME(GetInt8, std::int8_t* value)
@@ -124,8 +136,7 @@ struct IKZDataRead : IUnknown {
 
 struct IKZData : IKZDataRead {
   using Base = IKZDataRead;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A62}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A62}");
   // Copies one field deeply into `destination` under the same name.
   KZ_BY_NAME(CopyField, IKZData* destination)
   // Writable nested record / array; one reference for the caller.
@@ -157,8 +168,7 @@ struct IKZData : IKZDataRead {
 
 struct IKZArrayRead : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A63}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A63}");
   virtual HRESULT GetBool(DWORD index, int* value) = 0;
   virtual HRESULT GetUInt8(DWORD index, std::uint8_t* value) = 0;
   virtual HRESULT GetInt8(DWORD index, std::int8_t* value) = 0;
@@ -179,8 +189,7 @@ struct IKZArrayRead : IUnknown {
 
 struct IKZArray : IKZArrayRead {
   using Base = IKZArrayRead;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A64}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A64}");
   virtual HRESULT AddBool(int value) = 0;
   virtual HRESULT AddUInt8(std::uint8_t value) = 0;
   virtual HRESULT AddInt8(std::int8_t value) = 0;
@@ -248,19 +257,14 @@ KZ_PLATFORM_API int HasField(IKZDataRead* data, const wchar_t* name);
 // EqualKZData / EqualKZDataArray compare deeply as IsEqual does; a null
 // value equals only an absent field.
 KZ_PLATFORM_API int EqualDWord(IKZDataRead* data, const char* name, DWORD value);
-KZ_PLATFORM_API int EqualStr(IKZDataRead* data, const char* name,
-                             const CKZStringW& value);
-KZ_PLATFORM_API int EqualBuf(IKZDataRead* data, const char* name,
-                             const CKZBuffer& value);
-KZ_PLATFORM_API int EqualKZData(IKZDataRead* data, const char* name,
-                                IKZDataRead* value);
-KZ_PLATFORM_API int EqualKZDataArray(IKZDataRead* data, const char* name,
-                                     IKZArrayRead* value);
+KZ_PLATFORM_API int EqualStr(IKZDataRead* data, const char* name, const CKZStringW& value);
+KZ_PLATFORM_API int EqualBuf(IKZDataRead* data, const char* name, const CKZBuffer& value);
+KZ_PLATFORM_API int EqualKZData(IKZDataRead* data, const char* name, IKZDataRead* value);
+KZ_PLATFORM_API int EqualKZDataArray(IKZDataRead* data, const char* name, IKZArrayRead* value);
 
 // Reads a string field into `value`; 1 on success, 0 (value untouched) when
 // absent, of another type or an argument is null.
-KZ_PLATFORM_API int GetKZDataStr(IKZDataRead* data, const char* name,
-                                 CKZStringW& value);
+KZ_PLATFORM_API int GetKZDataStr(IKZDataRead* data, const char* name, CKZStringW& value);
 
 }  // namespace Util::Data
 
@@ -294,18 +298,36 @@ class KZ_PLATFORM_API FieldKey {
   std::uint32_t hint_ = 0;
 };
 
-KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name,
-                                std::wstring_view* text);
+KZ_PLATFORM_API HRESULT PeekStr(IKZDataRead* data, FieldKey& name, std::wstring_view* text);
 // Several string fields of one record at once: texts[i] gets the field
 // names[i], or the empty text when the record has no such string field.
 // S_OK, E_NOTIMPL or E_POINTER (null arrays are allowed for a count of 0).
 KZ_PLATFORM_API HRESULT PeekStrs(IKZDataRead* data, FieldKey* names, std::size_t count,
                                  std::wstring_view* texts);
-KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index,
-                                  std::wstring_view* text);
+KZ_PLATFORM_API HRESULT PeekStrAt(IKZArrayRead* array, DWORD index, std::wstring_view* text);
 // The record at `index`, without a reference for the caller.
-KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index,
-                                       IKZDataRead** record);
+KZ_PLATFORM_API HRESULT PeekKZDataRead(IKZArrayRead* array, DWORD index, IKZDataRead** record);
+
+// Read-ahead for a loop over the records of one of the platform's arrays: a
+// hint that the record at `far` will be read (its first bytes are fetched)
+// and the one at `near` soon (all its fields are fetched, which the first
+// bytes tell where to find). Does nothing for another array, an index out of
+// range or an element that is no record.
+KZ_PLATFORM_API void PrefetchKZData(IKZArrayRead* array, DWORD near, DWORD far);
+
+// A deep copy of `source` (as CopyTo into an empty record) in a new record
+// that keeps room for `extra_fields` more fields holding `extra_bytes` of
+// names and short texts, so that a caller that extends the copy allocates
+// nothing more. One reference for the caller in *copy; on failure the
+// failure of the copy (E_POINTER for a null argument) and *copy untouched.
+// Sets the string field `name` of `bag` to `text` (which must end with a zero
+// character after its last one), as SetStr does; when `text` is the whole
+// text of a long string field of `bag`, or of the record `bag` was copied
+// from, the new field shares its characters instead of copying them.
+KZ_PLATFORM_API HRESULT SetStrShared(IKZData* bag, const char* name, std::wstring_view text);
+
+KZ_PLATFORM_API HRESULT CloneKZData(IKZDataRead* source, std::size_t extra_fields,
+                                    std::size_t extra_bytes, IKZData** copy);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_COMMON_KZDATA_H_

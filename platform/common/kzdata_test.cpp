@@ -1,12 +1,18 @@
 #include "platform/common/kzdata.h"
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/common/convert.h"
 #include "platform/common/kzjson.h"
+#include "platform/common/refcounted.h"
 #include "platform/testing/foreign_bag.h"
 #include "platform/testing/platform_test.h"
 
@@ -532,6 +538,260 @@ TEST_F(BagTest, BorrowedReads) {
   CKZComPtr<IKZArrayRead> foreign_array = platform::testing::ForeignArray(arr);
   EXPECT_EQ(platform::PeekStrAt(foreign_array, 0, &text), E_NOTIMPL);
   EXPECT_EQ(platform::PeekKZDataRead(foreign_array, 2, &record), E_NOTIMPL);
+}
+
+}  // namespace
+
+namespace {
+
+// A record is checked against a plain model of its fields while texts of
+// every length around the inline limit are set, replaced and removed, so
+// that the region grows, moves to the heap and drops unused bytes on the way.
+TEST_F(BagTest, FieldsSurviveGrowthReplacementAndRemoval) {
+  CKZComPtr<IKZData> d;
+  Util::Data::CreateKZData(&d);
+  CKZComPtr<IKZData> probe;
+  Util::Data::CreateKZData(&probe);
+  std::vector<std::pair<std::string, std::wstring>> model;  // name, text ("#n" for numbers)
+  auto name_of = [](int i) {
+    // Names of every length up to 40 bytes, sharing their first bytes.
+    return std::string("field_") + std::string(static_cast<std::size_t>(i % 35), 'x') +
+           std::to_string(i);
+  };
+  auto text_of = [](int i, int round) {
+    return std::wstring(static_cast<std::size_t>((i * 7 + round) % 48), L'a' + (i % 26));
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 60; ++i) {
+      const std::string name = name_of(i);
+      auto it = std::find_if(model.begin(), model.end(), [&](auto& f) { return f.first == name; });
+      if ((i + round) % 5 == 0) {
+        ASSERT_EQ(d->SetUInt64(name.c_str(), static_cast<std::uint64_t>(i) << 40), S_OK);
+        const std::wstring number = L"#" + std::to_wstring(i);
+        if (it == model.end())
+          model.emplace_back(name, number);
+        else
+          it->second = number;
+      } else if ((i + round) % 7 == 0 && it != model.end()) {
+        ASSERT_EQ(d->RemoveField(name.c_str()), S_OK);
+        model.erase(it);
+      } else {
+        const std::wstring text = text_of(i, round);
+        ASSERT_EQ(d->SetStr(name.c_str(), text.c_str()), S_OK);
+        if (it == model.end())
+          model.emplace_back(name, text);
+        else
+          it->second = text;
+      }
+    }
+    if (round == 1) {
+      ASSERT_EQ(d->SetInterface("object", IKZData::kIid, probe), S_OK);
+      model.emplace_back("object", L"@");
+    }
+  }
+  CKZComPtr<IKZData> copy;
+  Util::Data::CreateKZData(&copy);
+  ASSERT_EQ(d->CopyTo(copy), S_OK);
+  for (IKZData* bag : {d.Get(), copy.Get()}) {
+    DWORD count = 0;
+    bag->GetFieldCount(&count);
+    ASSERT_EQ(count, model.size());
+    for (DWORD i = 0; i < model.size(); ++i) {
+      const auto& [name, value] = model[i];
+      SCOPED_TRACE(name);
+      CKZBSTR got_name;
+      ASSERT_EQ(bag->GetFieldName(i, &got_name), S_OK);
+      EXPECT_EQ(Util::Convert::Utf8FromWS(got_name.c_str(), -1).str(), name) << "order kept";
+      if (value == L"@") {
+        CKZComPtr<IKZData> object;
+        EXPECT_EQ(bag->GetInterface(L"object", IKZData::kIid, reinterpret_cast<void**>(&object)),
+                  S_OK);
+        EXPECT_EQ(object.Get(), probe.Get());
+      } else if (value[0] == L'#') {
+        std::uint64_t number = 0;
+        EXPECT_EQ(bag->GetUInt64(name.c_str(), &number), S_OK);
+        EXPECT_EQ(L"#" + std::to_wstring(number >> 40), value);
+      } else {
+        CKZBSTR text;
+        EXPECT_EQ(bag->GetStr(name.c_str(), &text), S_OK);
+        EXPECT_EQ(std::wstring(text.c_str(), text.Length()), value);
+        platform::FieldKey key(name.c_str());
+        std::wstring_view peeked;
+        ASSERT_EQ(platform::PeekStr(bag, key, &peeked), S_OK);
+        EXPECT_EQ(peeked, value);
+        EXPECT_EQ(peeked.data()[peeked.size()], L'\0');
+      }
+    }
+  }
+  EXPECT_EQ(d->IsEqual(copy), S_OK);
+  copy->SetStr(model.back().first.c_str(), L"changed");
+  EXPECT_EQ(d->IsEqual(copy), S_FALSE);
+}
+
+// A field set again and again leaves bytes its old values used: they are
+// reclaimed in place, and the other fields keep their values.
+TEST_F(BagTest, FieldSetAgainAndAgain) {
+  auto d = Bag(R"({"dwUin":7,"strName":"曾丽华","strEmail":"zeng.lihua@wren.example.cn"})");
+  // The heap in use, blocks mapped on their own included (a sanitizer's
+  // allocator may answer 0, which makes the bound below hold trivially).
+  auto heap = [] {
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+  };
+  const std::size_t before = heap();
+  std::wstring status;
+  for (int i = 0; i < 20000; ++i) {
+    status = L"status " + std::to_wstring(i) + std::wstring(static_cast<std::size_t>(i % 25), L'x');
+    ASSERT_EQ(d->SetStr("strStatus", status.c_str()), S_OK);
+    ASSERT_EQ(d->SetInterface("object", IKZData::kIid, d), S_OK);
+    ASSERT_EQ(d->RemoveField("object"), S_OK) << "no reference to itself is kept";
+  }
+  EXPECT_LT(heap(), before + 64 * 1024) << "about 3 MB of old values were reclaimed";
+  EXPECT_EQ(platform::KZDataToJson(d),
+            R"({"dwUin":7,"strName":"曾丽华","strEmail":"zeng.lihua@wren.example.cn",)"
+            R"("strStatus":")" +
+                Util::Convert::Utf8FromWS(status.c_str(), -1).str() + R"("})");
+}
+
+// Trees a million levels deep, records and arrays in turn: built from the
+// leaf up and from the root down, copied, compared, refused as a cycle and
+// released, none of which may recurse once per level.
+TEST_F(BagTest, MillionLevelTrees) {
+  constexpr int kDepth = 1'000'000;
+  const std::int64_t live_before = platform::LiveObjectCount();
+  auto leaf_up = [] {
+    CKZComPtr<IKZData> top;
+    Util::Data::CreateKZData(&top);
+    top->SetDWord("leaf", 7);
+    for (int level = 1; level < kDepth; ++level) {
+      CKZComPtr<IKZData> parent;
+      Util::Data::CreateKZData(&parent);
+      if (level % 2 == 1) {
+        CKZComPtr<IKZArray> list;
+        Util::Data::CreateKZArray(&list);
+        EXPECT_EQ(list->AddKZData(top), S_OK);
+        EXPECT_EQ(parent->SetKZArray("list", list), S_OK);
+      } else {
+        EXPECT_EQ(parent->SetKZData("child", top), S_OK);
+      }
+      top = parent;
+    }
+    return top;
+  };
+  CKZComPtr<IKZData> deep = leaf_up();
+
+  // From the root down: each level is set into a record that already has a
+  // parent.
+  CKZComPtr<IKZData> root;
+  Util::Data::CreateKZData(&root);
+  CKZComPtr<IKZData> at = root;
+  for (int level = 1; level < kDepth / 2; ++level) {
+    CKZComPtr<IKZData> child;
+    Util::Data::CreateKZData(&child);
+    ASSERT_EQ(at->SetKZData("child", child), S_OK);
+    at = child;
+  }
+  EXPECT_EQ(at->SetKZData("loop", root), E_INVALIDARG) << "a cycle through every level";
+  at = nullptr;
+
+  CKZComPtr<IKZData> copy;
+  Util::Data::CreateKZData(&copy);
+  ASSERT_EQ(deep->CopyTo(copy), S_OK);
+  EXPECT_EQ(deep->IsEqual(copy), S_OK);
+  CKZComPtr<IKZData> other = leaf_up();
+  EXPECT_EQ(other->IsEqual(deep), S_OK);
+  // The leaf of the copy differs: walk down to it.
+  CKZComPtr<IKZData> walk = copy;
+  for (int level = kDepth - 1; level > 0; --level) {
+    CKZComPtr<IKZData> next;
+    if (level % 2 == 1) {
+      CKZComPtr<IKZArray> list;
+      ASSERT_EQ(walk->GetKZArray("list", &list), S_OK);
+      ASSERT_EQ(list->GetKZData(0, &next), S_OK);
+    } else {
+      ASSERT_EQ(walk->GetKZData("child", &next), S_OK);
+    }
+    walk = next;
+  }
+  walk->SetDWord("leaf", 8);
+  walk = nullptr;
+  EXPECT_EQ(deep->IsEqual(copy), S_FALSE);
+  EXPECT_EQ(copy->IsEqual(other), S_FALSE);
+
+  // A deep field copied into a record that already has fields.
+  CKZComPtr<IKZData> holder = Bag(R"({"x":1})");
+  ASSERT_EQ(deep->CopyField("list", holder), S_OK);
+
+  deep = nullptr;
+  copy = nullptr;
+  other = nullptr;
+  root = nullptr;
+  holder = nullptr;
+  EXPECT_EQ(platform::LiveObjectCount(), live_before);
+}
+
+TEST_F(BagTest, CloneKeepsRoomAndCopiesDeeply) {
+  auto source =
+      Bag(R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.rather.long.address@mail.example.cn",
+                         "sub":{"arr":[1,"two"]}})");
+  CKZComPtr<IKZData> clone;
+  ASSERT_EQ(platform::CloneKZData(source, 4, 128, &clone), S_OK);
+  EXPECT_EQ(source->IsEqual(clone), S_OK);
+  CKZComPtr<IKZData> sub;
+  clone->GetKZData("sub", &sub);
+  sub->SetDWord("added", 1);
+  EXPECT_EQ(source->IsEqual(clone), S_FALSE) << "nested records are copies";
+  clone->SetInt32("nHitPos", 0);
+  clone->SetStr("strMatchedContent", L"曾丽华");
+  EXPECT_EQ(
+      platform::KZDataToJson(clone),
+      R"({"dwUin":7,"strName":"曾丽华","strEmail":"a.rather.long.address@mail.example.cn",)"
+      R"("sub":{"arr":[1,"two"],"added":1},"nHitPos":{"@i32":0},"strMatchedContent":"曾丽华"})");
+
+  // A long text of the record the clone was made from is shared, not copied;
+  // a text of another record is copied.
+  platform::FieldKey email("strEmail");
+  std::wstring_view original;
+  ASSERT_EQ(platform::PeekStr(source, email, &original), S_OK);
+  auto stranger = Bag(R"({"strEmail":"a.rather.long.address@mail.example.cn"})");
+  std::wstring_view foreign_text;
+  ASSERT_EQ(platform::PeekStr(stranger, email, &foreign_text), S_OK);
+  struct Share {
+    const char* name;
+    std::wstring_view text;
+    bool shared;
+  };
+  for (const Share& c : {Share{"shared", original, true}, Share{"copied", foreign_text, false},
+                         Share{"short", original.substr(original.size() - 3), false}}) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(platform::SetStrShared(clone, c.name, c.text), S_OK);
+    platform::FieldKey key(c.name);
+    std::wstring_view stored;
+    ASSERT_EQ(platform::PeekStr(clone, key, &stored), S_OK);
+    EXPECT_EQ(stored, c.text);
+    EXPECT_EQ(stored.data() == c.text.data(), c.shared);
+  }
+  EXPECT_EQ(platform::SetStrShared(nullptr, "x", L"t"), E_POINTER);
+  EXPECT_EQ(platform::SetStrShared(clone, nullptr, L"t"), E_POINTER);
+  EXPECT_EQ(platform::SetStrShared(clone, "", L"t"), E_INVALIDARG);
+
+  CKZComPtr<IKZDataRead> foreign = platform::testing::ForeignData(source);
+  CKZComPtr<IKZData> from_foreign;
+  ASSERT_EQ(platform::CloneKZData(foreign, 0, 0, &from_foreign), S_OK);
+  EXPECT_EQ(source->IsEqual(from_foreign), S_OK);
+  IKZData* untouched = nullptr;
+  EXPECT_EQ(platform::CloneKZData(nullptr, 0, 0, &untouched), E_POINTER);
+  EXPECT_EQ(platform::CloneKZData(source, 0, 0, nullptr), E_POINTER);
+  EXPECT_EQ(untouched, nullptr);
+
+  // Read-ahead is a hint: nothing happens for what is no record of ours.
+  CKZComPtr<IKZArray> arr;
+  std::string error;
+  ASSERT_EQ(platform::JsonToKZArray(R"([{"a":1},"t"])", &arr, &error), S_OK);
+  platform::PrefetchKZData(arr, 0, 1);
+  platform::PrefetchKZData(arr, 5, 9);
+  platform::PrefetchKZData(platform::testing::ForeignArray(arr), 0, 0);
+  platform::PrefetchKZData(nullptr, 0, 0);
 }
 
 }  // namespace

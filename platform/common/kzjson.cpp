@@ -1,9 +1,9 @@
 #include "platform/common/kzjson.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cmath>
 #include <limits>
+#include <new>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "platform/common/convert.h"
@@ -21,21 +21,36 @@ struct Fault {
 
 const char* TagOf(BYTE type) {
   switch (type) {
-    case KZ_TYPE_BOOL: return "@bool";
-    case KZ_TYPE_UINT8: return "@u8";
-    case KZ_TYPE_INT8: return "@i8";
-    case KZ_TYPE_UINT16: return "@u16";
-    case KZ_TYPE_INT16: return "@i16";
-    case KZ_TYPE_DWORD: return "@u32";
-    case KZ_TYPE_INT32: return "@i32";
-    case KZ_TYPE_UINT64: return "@u64";
-    case KZ_TYPE_INT64: return "@i64";
-    case KZ_TYPE_DOUBLE: return "@double";
-    case KZ_TYPE_STR: return "@str";
-    case KZ_TYPE_BUF: return "@buf";
-    case KZ_TYPE_KZDATA: return "@data";
-    case KZ_TYPE_KZARRAY: return "@array";
-    default: return nullptr;
+    case KZ_TYPE_BOOL:
+      return "@bool";
+    case KZ_TYPE_UINT8:
+      return "@u8";
+    case KZ_TYPE_INT8:
+      return "@i8";
+    case KZ_TYPE_UINT16:
+      return "@u16";
+    case KZ_TYPE_INT16:
+      return "@i16";
+    case KZ_TYPE_DWORD:
+      return "@u32";
+    case KZ_TYPE_INT32:
+      return "@i32";
+    case KZ_TYPE_UINT64:
+      return "@u64";
+    case KZ_TYPE_INT64:
+      return "@i64";
+    case KZ_TYPE_DOUBLE:
+      return "@double";
+    case KZ_TYPE_STR:
+      return "@str";
+    case KZ_TYPE_BUF:
+      return "@buf";
+    case KZ_TYPE_KZDATA:
+      return "@data";
+    case KZ_TYPE_KZARRAY:
+      return "@array";
+    default:
+      return nullptr;
   }
 }
 
@@ -51,8 +66,10 @@ BYTE TypeOfTag(const std::string& tag) {
 // The type a plain JSON value reads as.
 BYTE PlainType(const json& v) {
   switch (v.type()) {
-    case json::value_t::string: return KZ_TYPE_STR;
-    case json::value_t::boolean: return KZ_TYPE_BOOL;
+    case json::value_t::string:
+      return KZ_TYPE_STR;
+    case json::value_t::boolean:
+      return KZ_TYPE_BOOL;
     case json::value_t::number_unsigned: {
       auto u = v.get<std::uint64_t>();
       if (u <= 0xFFFFFFFFu) return KZ_TYPE_DWORD;
@@ -65,10 +82,14 @@ BYTE PlainType(const json& v) {
       if (i >= 0) return i <= 0xFFFFFFFFll ? KZ_TYPE_DWORD : KZ_TYPE_INT64;
       return i >= std::numeric_limits<std::int32_t>::min() ? KZ_TYPE_INT32 : KZ_TYPE_INT64;
     }
-    case json::value_t::number_float: return KZ_TYPE_DOUBLE;
-    case json::value_t::object: return KZ_TYPE_KZDATA;
-    case json::value_t::array: return KZ_TYPE_KZARRAY;
-    default: return KZ_TYPE_NONE;
+    case json::value_t::number_float:
+      return KZ_TYPE_DOUBLE;
+    case json::value_t::object:
+      return KZ_TYPE_KZDATA;
+    case json::value_t::array:
+      return KZ_TYPE_KZARRAY;
+    default:
+      return KZ_TYPE_NONE;
   }
 }
 
@@ -96,7 +117,8 @@ T IntegerAs(const json& v) {
   if (v.is_boolean()) return static_cast<T>(v.get<bool>() ? 1 : 0);
   if (v.is_number_unsigned()) {
     auto u = v.get<std::uint64_t>();
-    if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max())) throw Fault{"value out of range"};
+    if (u > static_cast<std::uint64_t>(std::numeric_limits<T>::max()))
+      throw Fault{"value out of range"};
     return static_cast<T>(u);
   }
   if (v.is_number_integer()) {
@@ -148,54 +170,81 @@ CKZComPtr<IKZBuffer> BufferOf(const json& v) {
 CKZComPtr<IKZData> DataOf(const json& v, int depth);
 CKZComPtr<IKZArray> ArrayOf(const json& v, int depth);
 
-void SetField(IKZData* d, const std::string& name, const json& raw, int depth) {
-  const json* v = nullptr;
-  BYTE t = Classify(raw, &v);
-  const char* n = name.c_str();
-  switch (t) {
-    case KZ_TYPE_BOOL: d->SetBool(n, IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT8: d->SetUInt8(n, IntegerAs<std::uint8_t>(*v)); break;
-    case KZ_TYPE_INT8: d->SetInt8(n, IntegerAs<std::int8_t>(*v)); break;
-    case KZ_TYPE_UINT16: d->SetUInt16(n, IntegerAs<std::uint16_t>(*v)); break;
-    case KZ_TYPE_INT16: d->SetInt16(n, IntegerAs<std::int16_t>(*v)); break;
-    case KZ_TYPE_DWORD: d->SetDWord(n, IntegerAs<std::uint32_t>(*v)); break;
-    case KZ_TYPE_INT32: d->SetInt32(n, IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT64: d->SetUInt64(n, IntegerAs<std::uint64_t>(*v)); break;
-    case KZ_TYPE_INT64: d->SetInt64(n, IntegerAs<std::int64_t>(*v)); break;
-    case KZ_TYPE_DOUBLE:
-      if (!v->is_number()) throw Fault{"a number was expected"};
-      d->SetDouble(n, v->get<double>());
-      break;
-    case KZ_TYPE_STR: d->SetStr(n, WideOf(*v).c_str()); break;
-    case KZ_TYPE_BUF: d->SetBuf(n, BufferOf(*v)); break;
-    case KZ_TYPE_KZDATA: d->SetKZData(n, DataOf(*v, depth + 1)); break;
-    case KZ_TYPE_KZARRAY: d->SetKZArray(n, ArrayOf(*v, depth + 1)); break;
-    default: throw Fault{"unsupported value"};
-  }
-}
+// Where a value read from JSON goes: a named field of a record, or the end
+// of an array.
+struct FieldPlace {
+  IKZData* d;
+  const char* n;
+  void Bool(int v) { d->SetBool(n, v); }
+  void UInt8(std::uint8_t v) { d->SetUInt8(n, v); }
+  void Int8(std::int8_t v) { d->SetInt8(n, v); }
+  void UInt16(std::uint16_t v) { d->SetUInt16(n, v); }
+  void Int16(std::int16_t v) { d->SetInt16(n, v); }
+  void DWord(std::uint32_t v) { d->SetDWord(n, v); }
+  void Int32(std::int32_t v) { d->SetInt32(n, v); }
+  void UInt64(std::uint64_t v) { d->SetUInt64(n, v); }
+  void Int64(std::int64_t v) { d->SetInt64(n, v); }
+  void Double(double v) { d->SetDouble(n, v); }
+  void Str(const wchar_t* v) { d->SetStr(n, v); }
+  void Buf(IKZBuffer* v) { d->SetBuf(n, v); }
+  void Data(IKZData* v) { d->SetKZData(n, v); }
+  void Array(IKZArray* v) { d->SetKZArray(n, v); }
+};
 
-void AddElement(IKZArray* a, const json& raw, int depth) {
+struct ElementPlace {
+  IKZArray* a;
+  void Bool(int v) { a->AddBool(v); }
+  void UInt8(std::uint8_t v) { a->AddUInt8(v); }
+  void Int8(std::int8_t v) { a->AddInt8(v); }
+  void UInt16(std::uint16_t v) { a->AddUInt16(v); }
+  void Int16(std::int16_t v) { a->AddInt16(v); }
+  void DWord(std::uint32_t v) { a->AddDWord(v); }
+  void Int32(std::int32_t v) { a->AddInt32(v); }
+  void UInt64(std::uint64_t v) { a->AddUInt64(v); }
+  void Int64(std::int64_t v) { a->AddInt64(v); }
+  void Double(double v) { a->AddDouble(v); }
+  void Str(const wchar_t* v) { a->AddStr(v); }
+  void Buf(IKZBuffer* v) { a->AddBuf(v); }
+  void Data(IKZData* v) { a->AddKZData(v); }
+  void Array(IKZArray* v) { a->AddKZArray(v); }
+};
+
+// Reads one JSON value (plain or typed) into `place`.
+template <class Place>
+void PutValue(Place place, const json& raw, int depth) {
   const json* v = nullptr;
-  BYTE t = Classify(raw, &v);
-  switch (t) {
-    case KZ_TYPE_BOOL: a->AddBool(IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT8: a->AddUInt8(IntegerAs<std::uint8_t>(*v)); break;
-    case KZ_TYPE_INT8: a->AddInt8(IntegerAs<std::int8_t>(*v)); break;
-    case KZ_TYPE_UINT16: a->AddUInt16(IntegerAs<std::uint16_t>(*v)); break;
-    case KZ_TYPE_INT16: a->AddInt16(IntegerAs<std::int16_t>(*v)); break;
-    case KZ_TYPE_DWORD: a->AddDWord(IntegerAs<std::uint32_t>(*v)); break;
-    case KZ_TYPE_INT32: a->AddInt32(IntegerAs<std::int32_t>(*v)); break;
-    case KZ_TYPE_UINT64: a->AddUInt64(IntegerAs<std::uint64_t>(*v)); break;
-    case KZ_TYPE_INT64: a->AddInt64(IntegerAs<std::int64_t>(*v)); break;
+  switch (Classify(raw, &v)) {
+    case KZ_TYPE_BOOL:
+      return place.Bool(IntegerAs<std::int32_t>(*v));
+    case KZ_TYPE_UINT8:
+      return place.UInt8(IntegerAs<std::uint8_t>(*v));
+    case KZ_TYPE_INT8:
+      return place.Int8(IntegerAs<std::int8_t>(*v));
+    case KZ_TYPE_UINT16:
+      return place.UInt16(IntegerAs<std::uint16_t>(*v));
+    case KZ_TYPE_INT16:
+      return place.Int16(IntegerAs<std::int16_t>(*v));
+    case KZ_TYPE_DWORD:
+      return place.DWord(IntegerAs<std::uint32_t>(*v));
+    case KZ_TYPE_INT32:
+      return place.Int32(IntegerAs<std::int32_t>(*v));
+    case KZ_TYPE_UINT64:
+      return place.UInt64(IntegerAs<std::uint64_t>(*v));
+    case KZ_TYPE_INT64:
+      return place.Int64(IntegerAs<std::int64_t>(*v));
     case KZ_TYPE_DOUBLE:
       if (!v->is_number()) throw Fault{"a number was expected"};
-      a->AddDouble(v->get<double>());
-      break;
-    case KZ_TYPE_STR: a->AddStr(WideOf(*v).c_str()); break;
-    case KZ_TYPE_BUF: a->AddBuf(BufferOf(*v)); break;
-    case KZ_TYPE_KZDATA: a->AddKZData(DataOf(*v, depth + 1)); break;
-    case KZ_TYPE_KZARRAY: a->AddKZArray(ArrayOf(*v, depth + 1)); break;
-    default: throw Fault{"unsupported value"};
+      return place.Double(v->get<double>());
+    case KZ_TYPE_STR:
+      return place.Str(WideOf(*v).c_str());
+    case KZ_TYPE_BUF:
+      return place.Buf(BufferOf(*v));
+    case KZ_TYPE_KZDATA:
+      return place.Data(DataOf(*v, depth + 1));
+    case KZ_TYPE_KZARRAY:
+      return place.Array(ArrayOf(*v, depth + 1));
+    default:
+      throw Fault{"unsupported value"};
   }
 }
 
@@ -206,7 +255,7 @@ CKZComPtr<IKZData> DataOf(const json& v, int depth) {
   Util::Data::CreateKZData(&d);
   for (const auto& [key, value] : v.items()) {
     if (key.empty() || key[0] == '@') throw Fault{"bad field name \"" + key + "\""};
-    SetField(d, key, value, depth);
+    PutValue(FieldPlace{d, key.c_str()}, value, depth);
   }
   return d;
 }
@@ -216,7 +265,7 @@ CKZComPtr<IKZArray> ArrayOf(const json& v, int depth) {
   if (!v.is_array()) throw Fault{"an array was expected"};
   CKZComPtr<IKZArray> a;
   Util::Data::CreateKZArray(&a);
-  for (const auto& element : v) AddElement(a, element, depth);
+  for (const auto& element : v) PutValue(ElementPlace{a}, element, depth);
   return a;
 }
 
@@ -251,6 +300,14 @@ json Typed(BYTE type, json value) {
   return o;
 }
 
+// A number of type `T` read with `r`, tagged as `type` when needed.
+template <class T, class Reader>
+json Number(BYTE type, Reader& r) {
+  T v = 0;
+  r.Get(&v);
+  return Typed(type, v);
+}
+
 template <class Reader>
 json ValueJson(BYTE type, Reader& r, int depth) {
   switch (type) {
@@ -260,14 +317,22 @@ json ValueJson(BYTE type, Reader& r, int depth) {
       r.GetBool(&v);
       return v == 0 || v == 1 ? Typed(type, v != 0) : Typed(type, v);
     }
-    case KZ_TYPE_UINT8: { std::uint8_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT8: { std::int8_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_UINT16: { std::uint16_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT16: { std::int16_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_DWORD: { DWORD v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT32: { std::int32_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_UINT64: { std::uint64_t v = 0; r.Get(&v); return Typed(type, v); }
-    case KZ_TYPE_INT64: { std::int64_t v = 0; r.Get(&v); return Typed(type, v); }
+    case KZ_TYPE_UINT8:
+      return Number<std::uint8_t>(type, r);
+    case KZ_TYPE_INT8:
+      return Number<std::int8_t>(type, r);
+    case KZ_TYPE_UINT16:
+      return Number<std::uint16_t>(type, r);
+    case KZ_TYPE_INT16:
+      return Number<std::int16_t>(type, r);
+    case KZ_TYPE_DWORD:
+      return Number<DWORD>(type, r);
+    case KZ_TYPE_INT32:
+      return Number<std::int32_t>(type, r);
+    case KZ_TYPE_UINT64:
+      return Number<std::uint64_t>(type, r);
+    case KZ_TYPE_INT64:
+      return Number<std::int64_t>(type, r);
     case KZ_TYPE_DOUBLE: {
       double v = 0;
       r.Get(&v);
@@ -308,68 +373,56 @@ json ValueJson(BYTE type, Reader& r, int depth) {
       o["@interface"] = nullptr;
       return o;
     }
-    default: return nullptr;
+    default:
+      return nullptr;
   }
 }
 
-struct FieldReader {
-  IKZDataRead* d;
-  const char* name;
-  template <class T>
-  void Get(T* v) {
-    if constexpr (std::is_same_v<T, std::uint8_t>) d->GetUInt8(name, v);
-    else if constexpr (std::is_same_v<T, std::int8_t>) d->GetInt8(name, v);
-    else if constexpr (std::is_same_v<T, std::uint16_t>) d->GetUInt16(name, v);
-    else if constexpr (std::is_same_v<T, std::int16_t>) d->GetInt16(name, v);
-    else if constexpr (std::is_same_v<T, DWORD>) d->GetDWord(name, v);
-    else if constexpr (std::is_same_v<T, std::int32_t>) d->GetInt32(name, v);
-    else if constexpr (std::is_same_v<T, std::uint64_t>) d->GetUInt64(name, v);
-    else if constexpr (std::is_same_v<T, std::int64_t>) d->GetInt64(name, v);
-    else if constexpr (std::is_same_v<T, double>) d->GetDouble(name, v);
-  }
-  void GetBool(int* v) { d->GetBool(name, v); }
-  void Get(CKZBSTR& s) { d->GetStr(name, &s); }
-  void Get(CKZComPtr<IKZBuffer>& b) { d->GetBuf(name, &b); }
+// Reads one value of a record field (a record and a name) or of an array
+// element (an array and an index).
+template <class Source, class Key>
+struct ValueReader {
+  Source* src;
+  Key key;
+  void Get(std::uint8_t* v) { src->GetUInt8(key, v); }
+  void Get(std::int8_t* v) { src->GetInt8(key, v); }
+  void Get(std::uint16_t* v) { src->GetUInt16(key, v); }
+  void Get(std::int16_t* v) { src->GetInt16(key, v); }
+  void Get(DWORD* v) { src->GetDWord(key, v); }
+  void Get(std::int32_t* v) { src->GetInt32(key, v); }
+  void Get(std::uint64_t* v) { src->GetUInt64(key, v); }
+  void Get(std::int64_t* v) { src->GetInt64(key, v); }
+  void Get(double* v) { src->GetDouble(key, v); }
+  void GetBool(int* v) { src->GetBool(key, v); }
+  void Get(CKZBSTR& s) { src->GetStr(key, &s); }
+  void Get(CKZComPtr<IKZBuffer>& b) { src->GetBuf(key, &b); }
+};
+
+struct FieldReader : ValueReader<IKZDataRead, const char*> {
   void GetData(CKZComPtr<IKZDataRead>& out) {
     CKZComPtr<IKZData> w;
     CKZComPtr<IKZData> self;
-    if (SUCCEEDED(d->QueryInterface(IKZData::kIid, reinterpret_cast<void**>(&self)))) {
-      self->GetKZData(name, &w);
+    if (SUCCEEDED(src->QueryInterface(IKZData::kIid, reinterpret_cast<void**>(&self)))) {
+      self->GetKZData(key, &w);
     }
     out = w.Get();
   }
-  void GetArray(CKZComPtr<IKZArrayRead>& a) { d->GetKZArrayRead(name, &a); }
+  void GetArray(CKZComPtr<IKZArrayRead>& a) { src->GetKZArrayRead(key, &a); }
 };
 
-struct ElementReader {
-  IKZArrayRead* a;
-  DWORD i;
-  template <class T>
-  void Get(T* v) {
-    if constexpr (std::is_same_v<T, std::uint8_t>) a->GetUInt8(i, v);
-    else if constexpr (std::is_same_v<T, std::int8_t>) a->GetInt8(i, v);
-    else if constexpr (std::is_same_v<T, std::uint16_t>) a->GetUInt16(i, v);
-    else if constexpr (std::is_same_v<T, std::int16_t>) a->GetInt16(i, v);
-    else if constexpr (std::is_same_v<T, DWORD>) a->GetDWord(i, v);
-    else if constexpr (std::is_same_v<T, std::int32_t>) a->GetInt32(i, v);
-    else if constexpr (std::is_same_v<T, std::uint64_t>) a->GetUInt64(i, v);
-    else if constexpr (std::is_same_v<T, std::int64_t>) a->GetInt64(i, v);
-    else if constexpr (std::is_same_v<T, double>) a->GetDouble(i, v);
-  }
-  void GetBool(int* v) { a->GetBool(i, v); }
-  void Get(CKZBSTR& s) { a->GetStr(i, &s); }
-  void Get(CKZComPtr<IKZBuffer>& b) { a->GetBuf(i, &b); }
-  void GetData(CKZComPtr<IKZDataRead>& d) { a->GetKZDataRead(i, &d); }
+struct ElementReader : ValueReader<IKZArrayRead, DWORD> {
+  void GetData(CKZComPtr<IKZDataRead>& d) { src->GetKZDataRead(key, &d); }
   void GetArray(CKZComPtr<IKZArrayRead>& out) {
     CKZComPtr<IKZArray> self;
-    if (SUCCEEDED(a->QueryInterface(IKZArray::kIid, reinterpret_cast<void**>(&self)))) {
-      self->GetKZArrayRead(i, &out);
+    if (SUCCEEDED(src->QueryInterface(IKZArray::kIid, reinterpret_cast<void**>(&self)))) {
+      self->GetKZArrayRead(key, &out);
     }
   }
 };
 
 json ToJson(IKZDataRead* d, int depth) {
-  if (d == nullptr || depth > kMaxDepth) return nullptr;
+  if (depth > kMaxDepth) throw Fault{"nesting too deep"};
+  if (d == nullptr) return nullptr;
   json o = json::object();
   DWORD count = 0;
   d->GetFieldCount(&count);
@@ -379,24 +432,51 @@ json ToJson(IKZDataRead* d, int depth) {
     d->GetFieldName(i, &name);
     d->GetFieldTypeAt(i, &type);
     std::string n = NarrowOf(name.c_str(), name.Length());
-    FieldReader r{d, n.c_str()};
+    FieldReader r{{d, n.c_str()}};
     o[n] = ValueJson(type, r, depth);
   }
   return o;
 }
 
 json ToJson(IKZArrayRead* a, int depth) {
-  if (a == nullptr || depth > kMaxDepth) return nullptr;
+  if (depth > kMaxDepth) throw Fault{"nesting too deep"};
+  if (a == nullptr) return nullptr;
   json o = json::array();
   DWORD count = 0;
   a->GetCount(&count);
   for (DWORD i = 0; i < count; ++i) {
     BYTE type = 0;
     a->GetElementType(i, &type);
-    ElementReader r{a, i};
+    ElementReader r{{a, i}};
     o.push_back(ValueJson(type, r, depth));
   }
   return o;
+}
+
+// Whether the brackets of `text` nest deeper than `limit`, in one pass
+// (brackets inside strings do not count). The parser's own callback would do
+// it too, but it makes every closed object scan its parent: quadratic in the
+// length of an array of records.
+bool NestsDeeperThan(std::string_view text, int limit) {
+  int depth = 0;
+  bool in_string = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (in_string) {
+      if (c == '\\') {
+        ++i;
+      } else if (c == '"') {
+        in_string = false;
+      }
+    } else if (c == '"') {
+      in_string = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > limit) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
 }
 
 template <class T, class Make>
@@ -404,6 +484,9 @@ HRESULT Parse(std::string_view text, T** out, std::string* error, Make make) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   try {
+    // Nesting is refused before a deep document is built. A typed record or
+    // array ({"@data": {...}}) takes two levels of the text.
+    if (NestsDeeperThan(text, 2 * kMaxDepth + 2)) throw Fault{"nesting too deep"};
     json j = json::parse(text.begin(), text.end());
     CKZComPtr<T> result = make(j);
     *out = result.Detach();
@@ -412,6 +495,9 @@ HRESULT Parse(std::string_view text, T** out, std::string* error, Make make) {
     if (error) *error = f.what;
   } catch (const json::exception& e) {
     if (error) *error = e.what();
+  } catch (const std::bad_alloc&) {
+    if (error) *error = "out of memory";
+    return E_OUTOFMEMORY;
   }
   return E_INVALIDARG;
 }
@@ -426,12 +512,21 @@ HRESULT JsonToKZArray(std::string_view text, IKZArray** out, std::string* error)
   return Parse(text, out, error, [](const json& j) { return ArrayOf(j, 0); });
 }
 
-std::string KZDataToJson(IKZDataRead* data, int indent) {
-  return ToJson(data, 0).dump(indent, ' ', false, json::error_handler_t::replace);
+namespace {
+
+template <class Bag>
+std::string ToText(Bag* bag, int indent) {
+  try {
+    return ToJson(bag, 0).dump(indent, ' ', false, json::error_handler_t::replace);
+  } catch (...) {  // too deep, or out of memory
+    return "null";
+  }
 }
 
-std::string KZArrayToJson(IKZArrayRead* array, int indent) {
-  return ToJson(array, 0).dump(indent, ' ', false, json::error_handler_t::replace);
-}
+}  // namespace
+
+std::string KZDataToJson(IKZDataRead* data, int indent) { return ToText(data, indent); }
+
+std::string KZArrayToJson(IKZArrayRead* array, int indent) { return ToText(array, indent); }
 
 }  // namespace platform

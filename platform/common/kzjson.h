@@ -26,15 +26,17 @@ namespace platform {
 // Parses a JSON object into a new record (one reference for the caller).
 // On failure returns E_INVALIDARG, stores nullptr and describes the fault in
 // *error (when not null): malformed JSON, invalid UTF-8, an unknown type tag,
-// a value out of its type's range, nesting deeper than 200 levels.
-KZ_PLATFORM_API HRESULT JsonToKZData(std::string_view json, IKZData** out,
-                                     std::string* error);
+// a value out of its type's range, records and arrays nested more than 200
+// levels below the top one (refused while parsing, so a deep text costs no
+// more than its first levels). E_OUTOFMEMORY when memory runs out.
+KZ_PLATFORM_API HRESULT JsonToKZData(std::string_view json, IKZData** out, std::string* error);
 // The same for a JSON array into a new bag array.
-KZ_PLATFORM_API HRESULT JsonToKZArray(std::string_view json, IKZArray** out,
-                                      std::string* error);
+KZ_PLATFORM_API HRESULT JsonToKZArray(std::string_view json, IKZArray** out, std::string* error);
 
 // The JSON text of a record or array; `indent` < 0 writes one line. A null
-// pointer gives "null".
+// pointer gives "null", and so does a record or array holding records and
+// arrays nested more than 200 levels below it (a host's own bag that holds
+// itself included) or running out of memory: never part of a tree.
 KZ_PLATFORM_API std::string KZDataToJson(IKZDataRead* data, int indent = -1);
 KZ_PLATFORM_API std::string KZArrayToJson(IKZArrayRead* array, int indent = -1);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -169,6 +170,55 @@ TEST_F(JsonTest, Errors) {
   EXPECT_EQ(platform::JsonToKZArray("[1,{\"@u8\":2}]", &array, nullptr), S_OK);
   EXPECT_EQ(platform::KZArrayToJson(array), R"([1,{"@u8":2}])");
   array->Release();
+}
+
+// Nesting: 200 levels below the top are kept both ways, one more is refused
+// as a whole, and a text a million levels deep is refused without building it.
+TEST_F(JsonTest, NestingLimit) {
+  auto nested = [](int levels, const char* open, const char* close) {
+    std::string text;
+    for (int i = 0; i < levels; ++i) text += open;
+    text += "1";
+    for (int i = 0; i < levels; ++i) text += close;
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string text;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {"200 records", nested(201, R"({"a":)", "}"), true},
+      {"201 records", nested(202, R"({"a":)", "}"), false},
+      {"200 typed records", "{\"a\":" + nested(200, R"({"@data":{"a":)", "}}") + "}", true},
+      {"201 arrays", "{\"a\":" + nested(202, "[", "]") + "}", false},
+      {"a million arrays", nested(1'000'000, "[", "]"), false},
+      {"a million records", nested(1'000'000, R"({"a":)", "}"), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CKZComPtr<IKZData> bag;
+    std::string error;
+    EXPECT_EQ(platform::JsonToKZData(c.text, &bag, &error), c.accepted ? S_OK : E_INVALIDARG);
+    if (!c.accepted) {
+      EXPECT_NE(error.find("deep"), std::string::npos) << error;
+      continue;
+    }
+    // Written back: the whole tree at the limit, "null" one level beyond.
+    const std::string json = platform::KZDataToJson(bag);
+    EXPECT_EQ(std::count(json.begin(), json.end(), '{'), 201) << json.substr(0, 80);
+    CKZComPtr<IKZData> deepest = bag;
+    while (true) {
+      CKZComPtr<IKZData> next;
+      if (FAILED(deepest->GetKZData("a", &next))) break;
+      deepest = next;
+    }
+    CKZComPtr<IKZData> beyond;
+    Util::Data::CreateKZData(&beyond);
+    ASSERT_EQ(deepest->SetKZData("b", beyond), S_OK);
+    EXPECT_EQ(platform::KZDataToJson(bag), "null");
+    EXPECT_EQ(platform::KZDataToJson(bag, 2), "null");
+  }
 }
 
 }  // namespace

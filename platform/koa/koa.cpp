@@ -1,8 +1,10 @@
 #include "platform/koa/koa.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -88,15 +90,36 @@ std::variant_alternative_t<K, Value> Read(const Value* v) {
 class DataImpl;
 class ArrayImpl;
 
-// True when `root` is `target` or holds it at any depth. Only objects of this
-// library are walked.
-bool Reaches(const TArray* root, const void* target);
-bool Reaches(const TData* root, const void* target);
+// The holder count of the record or array of this library that `v` holds;
+// null for any other value (a foreign object included).
+std::atomic<unsigned int>* HoldersOf(const Value& v);
 
-bool ValueReaches(const Value& v, const void* target) {
-  if (const auto* a = std::get_if<kTypeArray>(&v)) return Reaches(a->get(), target);
-  if (const auto* d = std::get_if<kTypeData>(&v)) return Reaches(d->get(), target);
-  return false;
+// A nested record or array of this library counts the containers that hold
+// it; one that no container holds cannot be reached from anywhere else.
+void Hold(const Value& v) {
+  if (auto* h = HoldersOf(v)) h->fetch_add(1, std::memory_order_relaxed);
+}
+void Unhold(const Value& v) {
+  if (auto* h = HoldersOf(v)) h->fetch_sub(1, std::memory_order_relaxed);
+}
+
+// True when storing `v` into `self` (which `holders` containers hold) would
+// make a cycle: `v` is `self` or holds it at any depth. Only objects of this
+// library are walked, with an explicit stack, each once.
+bool WouldCycle(const Value& v, const void* self, unsigned int holders);
+
+// Releases values without recursion: a nested record or array whose last
+// owner this is hands its own nested values over before it is destroyed, so
+// destroying a tree of any depth takes a bounded stack.
+void ReleaseIteratively(std::vector<Value>& pending);
+
+// Releases one value that a container no longer holds (and no longer counts
+// as a holder of it).
+void Release(Value old) {
+  if (HoldersOf(old) == nullptr) return;  // nothing deep below it
+  std::vector<Value> pending;
+  pending.push_back(std::move(old));
+  ReleaseIteratively(pending);
 }
 
 // Counts the object in the platform's live-object count while it lives.
@@ -112,6 +135,11 @@ class DataImpl final : public TData {
   explicit DataImpl(unsigned int capacity) {
     // The hint is trusted only up to a sane size.
     fields_.reserve(std::min<unsigned int>(capacity, kMaxReservedFields));
+  }
+  ~DataImpl() override {
+    std::vector<Value> pending;
+    TakeNested(pending);
+    ReleaseIteratively(pending);
   }
 
   void SetInt8(const std::string& n, std::int8_t v) override { Put(n, v); }
@@ -147,14 +175,12 @@ class DataImpl final : public TData {
   }
   TBuffer GetBuffer(const std::string& n) override { return Read<kTypeBuffer>(Find(n)); }
   void SetArray(const std::string& n, std::shared_ptr<TArray> v) override {
-    if (Reaches(v.get(), this)) return;
     Put(n, Value(std::in_place_index<kTypeArray>, std::move(v)));
   }
   std::shared_ptr<TArray> GetArray(const std::string& n) override {
     return Read<kTypeArray>(Find(n));
   }
   void SetData(const std::string& n, std::shared_ptr<TData> v) override {
-    if (Reaches(v.get(), this)) return;
     Put(n, Value(std::in_place_index<kTypeData>, std::move(v)));
   }
   std::shared_ptr<TData> GetData(const std::string& n) override { return Read<kTypeData>(Find(n)); }
@@ -178,13 +204,19 @@ class DataImpl final : public TData {
   bool RemoveField(const std::string& n) override;
   unsigned int GetFieldCount() override { return static_cast<unsigned int>(fields_.size()); }
 
-  // For the cycle check.
-  bool ReachesValue(const void* target) const {
-    for (const auto& f : fields_) {
-      if (ValueReaches(f.second, target)) return true;
-    }
-    return false;
+  // For the cycle check: calls `visit` with every value held.
+  template <class Visit>
+  void ForEachValue(Visit visit) const {
+    for (const auto& f : fields_) visit(f.second);
   }
+  // Moves every non-null nested record and array out into `pending`.
+  void TakeNested(std::vector<Value>& pending) {
+    for (auto& f : fields_) {
+      if (HoldersOf(f.second) != nullptr) pending.push_back(std::move(f.second));
+    }
+  }
+
+  std::atomic<unsigned int> holders_{0};
 
  private:
   // Records up to this many fields are searched linearly; larger ones keep an
@@ -193,17 +225,21 @@ class DataImpl final : public TData {
   // Room made up front at most; a record grows past it as needed.
   static constexpr unsigned int kMaxReservedFields = 16;
 
+  // Stores the value, refusing a cycle.
   void Put(const std::string& name, Value value) {
-    if (Value* v = Find(name)) {
-      *v = std::move(value);
-      return;
+    if (WouldCycle(value, this, holders_.load(std::memory_order_relaxed))) return;
+    Value* v = Find(name);
+    if (v == nullptr) {
+      fields_.emplace_back(name, Value());
+      v = &fields_.back().second;
+      if (!index_.empty()) {
+        index_.emplace(fields_.back().first, fields_.size() - 1);
+      } else if (fields_.size() > kIndexFrom) {
+        Reindex();
+      }
     }
-    fields_.emplace_back(name, std::move(value));
-    if (!index_.empty()) {
-      index_.emplace(fields_.back().first, fields_.size() - 1);
-    } else if (fields_.size() > kIndexFrom) {
-      Reindex();
-    }
+    Hold(value);
+    Release(std::exchange(*v, std::move(value)));
   }
 
   Value* Find(const std::string& name) {
@@ -233,6 +269,11 @@ class ArrayImpl final : public TArray {
  public:
   ArrayImpl(unsigned int capacity, unsigned int kind) : kind_(kind) {
     items_.reserve(std::min<unsigned int>(capacity, 1u << 16));
+  }
+  ~ArrayImpl() override {
+    std::vector<Value> pending;
+    TakeNested(pending);
+    ReleaseIteratively(pending);
   }
 
   void AddInt8(std::int8_t v) override { Push(v); }
@@ -268,12 +309,10 @@ class ArrayImpl final : public TArray {
   }
   TBuffer GetBuffer(unsigned int i) override { return Read<kTypeBuffer>(At(i)); }
   void AddArray(std::shared_ptr<TArray> v) override {
-    if (Reaches(v.get(), this)) return;
     Push(Value(std::in_place_index<kTypeArray>, std::move(v)));
   }
   std::shared_ptr<TArray> GetArray(unsigned int i) override { return Read<kTypeArray>(At(i)); }
   void AddData(std::shared_ptr<TData> v) override {
-    if (Reaches(v.get(), this)) return;
     Push(Value(std::in_place_index<kTypeData>, std::move(v)));
   }
   std::shared_ptr<TData> GetData(unsigned int i) override { return Read<kTypeData>(At(i)); }
@@ -295,15 +334,23 @@ class ArrayImpl final : public TArray {
     Push(Value(std::in_place_index<kTypeString>, v));
   }
 
-  bool ReachesValue(const void* target) const {
-    for (const Value& v : items_) {
-      if (ValueReaches(v, target)) return true;
+  template <class Visit>
+  void ForEachValue(Visit visit) const {
+    for (const Value& v : items_) visit(v);
+  }
+  void TakeNested(std::vector<Value>& pending) {
+    for (Value& v : items_) {
+      if (HoldersOf(v) != nullptr) pending.push_back(std::move(v));
     }
-    return false;
   }
 
+  std::atomic<unsigned int> holders_{0};
+
  private:
+  // Appends the value, refusing a cycle.
   void Push(Value v) {
+    if (WouldCycle(v, this, holders_.load(std::memory_order_relaxed))) return;
+    Hold(v);
     if (items_.empty() && kind_ == kTypeNone) {
       kind_ = static_cast<unsigned int>(v.index());
     }
@@ -316,18 +363,60 @@ class ArrayImpl final : public TArray {
   std::vector<Value> items_;
 };
 
-bool Reaches(const TArray* root, const void* target) {
-  if (root == nullptr) return false;
-  if (root == target) return true;
-  const auto* impl = dynamic_cast<const ArrayImpl*>(root);
-  return impl != nullptr && impl->ReachesValue(target);
+std::atomic<unsigned int>* HoldersOf(const Value& v) {
+  if (const auto* a = std::get_if<kTypeArray>(&v)) {
+    auto* impl = dynamic_cast<ArrayImpl*>(a->get());
+    return impl != nullptr ? &impl->holders_ : nullptr;
+  }
+  if (const auto* d = std::get_if<kTypeData>(&v)) {
+    auto* impl = dynamic_cast<DataImpl*>(d->get());
+    return impl != nullptr ? &impl->holders_ : nullptr;
+  }
+  return nullptr;
 }
 
-bool Reaches(const TData* root, const void* target) {
-  if (root == nullptr) return false;
-  if (root == target) return true;
-  const auto* impl = dynamic_cast<const DataImpl*>(root);
-  return impl != nullptr && impl->ReachesValue(target);
+bool WouldCycle(const Value& v, const void* self, unsigned int holders) {
+  if (v.index() != kTypeArray && v.index() != kTypeData) return false;
+  std::vector<const Value*> stack{&v};
+  std::unordered_set<const void*> seen;
+  while (!stack.empty()) {
+    const Value* value = stack.back();
+    stack.pop_back();
+    auto push = [&stack](const Value& child) {
+      if (child.index() == kTypeArray || child.index() == kTypeData) stack.push_back(&child);
+    };
+    const void* object = nullptr;
+    if (const auto* a = std::get_if<kTypeArray>(value)) {
+      object = a->get();
+      if (object == self) return true;
+      // A container that nothing holds is reached only as itself.
+      if (holders == 0) return false;
+      const auto* impl = dynamic_cast<const ArrayImpl*>(a->get());
+      if (impl != nullptr && seen.insert(object).second) impl->ForEachValue(push);
+    } else if (const auto* d = std::get_if<kTypeData>(value)) {
+      object = d->get();
+      if (object == self) return true;
+      if (holders == 0) return false;
+      const auto* impl = dynamic_cast<const DataImpl*>(d->get());
+      if (impl != nullptr && seen.insert(object).second) impl->ForEachValue(push);
+    }
+  }
+  return false;
+}
+
+void ReleaseIteratively(std::vector<Value>& pending) {
+  while (!pending.empty()) {
+    Value v = std::move(pending.back());
+    pending.pop_back();
+    Unhold(v);
+    // Only the last owner may take the nested values; another owner keeps
+    // the object, and with it its values, alive.
+    if (auto* a = std::get_if<kTypeArray>(&v); a != nullptr && a->use_count() == 1) {
+      if (auto* impl = dynamic_cast<ArrayImpl*>(a->get())) impl->TakeNested(pending);
+    } else if (auto* d = std::get_if<kTypeData>(&v); d != nullptr && d->use_count() == 1) {
+      if (auto* impl = dynamic_cast<DataImpl*>(d->get())) impl->TakeNested(pending);
+    }
+  }  // `v` goes here, with nothing deep left below it
 }
 
 std::shared_ptr<TArray> DataImpl::GetFieldNames() {
@@ -339,8 +428,10 @@ std::shared_ptr<TArray> DataImpl::GetFieldNames() {
 bool DataImpl::RemoveField(const std::string& n) {
   for (auto it = fields_.begin(); it != fields_.end(); ++it) {
     if (it->first == n) {
+      Value old = std::move(it->second);
       fields_.erase(it);
       Reindex();
+      Release(std::move(old));
       return true;
     }
   }

@@ -32,6 +32,12 @@
 //   any depth, is refused: the call does nothing, so trees never form cycles
 //   (only objects made by this library are inspected for that). Storing a
 //   null shared_ptr stores a field of kind 14 or 15 holding null.
+// - Depth: the cycle check visits each nested object once, with an explicit
+//   stack, and is skipped when no record or array holds the target (so a
+//   tree built from its leaves up costs linear time); destroying a tree of
+//   any depth takes a bounded stack. A nested record or array whose last
+//   reference a destroyed parent held is emptied of its nested objects
+//   first, so no weak_ptr may be turned into a shared_ptr concurrently.
 // - Strings given as `const char*` are read up to their first zero byte; a
 //   null pointer is the empty string. The `std::string` overloads keep every
 //   byte, zero bytes included.

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace KOA {
 namespace {
@@ -64,12 +65,46 @@ void AppendNumber(std::string& out, T value) {
   out.append(buffer, result.ptr);
 }
 
-void AppendData(std::string& out, const std::shared_ptr<TData>& data);
-void AppendArray(std::string& out, const std::shared_ptr<TArray>& array);
+// A record or array being written: the nested values are written by the
+// loop in DumpTo, with an explicit stack, so any depth takes a bounded stack.
+struct Open {
+  std::shared_ptr<TData> data;    // a record, or
+  std::shared_ptr<TArray> array;  // an array
+  std::shared_ptr<TArray> names;  // the record's field names
+  unsigned int next = 0;          // the next field or element
+};
 
-// One value of kind `kind`, read with `get` (a record field or an element).
+// Appends the value's kind name and, for a scalar, its text. A nested record
+// or array that is not null is pushed on `stack` with its opening text
+// written.
 template <class Source, class Key>
-void AppendValue(std::string& out, Source& src, Key key, unsigned int kind) {
+void AppendValue(std::string& out, Source& src, Key key, unsigned int kind,
+                 std::vector<Open>& stack);
+
+void OpenData(std::string& out, std::shared_ptr<TData> data, std::vector<Open>& stack) {
+  if (!data) {
+    out += "null";
+    return;
+  }
+  out += '{';
+  std::shared_ptr<TArray> names = data->GetFieldNames();
+  stack.push_back(Open{std::move(data), nullptr, std::move(names), 0});
+}
+
+void OpenArray(std::string& out, std::shared_ptr<TArray> array, std::vector<Open>& stack) {
+  if (!array) {
+    out += "array null";
+    return;
+  }
+  out += "array<";
+  out += KindName(array->GetType());
+  out += "> [";
+  stack.push_back(Open{nullptr, std::move(array), nullptr, 0});
+}
+
+template <class Source, class Key>
+void AppendValue(std::string& out, Source& src, Key key, unsigned int kind,
+                 std::vector<Open>& stack) {
   out += KindName(kind);
   switch (kind) {
     case kTypeInt8:
@@ -126,14 +161,13 @@ void AppendValue(std::string& out, Source& src, Key key, unsigned int kind) {
       for (unsigned int i = 0; i < b.GetSize(); ++i) AppendHex(out, b.GetBuf()[i]);
       return;
     }
-    case kTypeArray: {
+    case kTypeArray:
       out.resize(out.size() - 5);  // "array" is written with its kind
-      AppendArray(out, src.GetArray(key));
+      OpenArray(out, src.GetArray(key), stack);
       return;
-    }
     case kTypeData:
       out += ' ';
-      AppendData(out, src.GetData(key));
+      OpenData(out, src.GetData(key), stack);
       return;
     case kTypeDateTime:
       out += ' ';
@@ -155,36 +189,34 @@ void AppendValue(std::string& out, Source& src, Key key, unsigned int kind) {
   }
 }
 
-void AppendData(std::string& out, const std::shared_ptr<TData>& data) {
-  if (!data) {
-    out += "null";
-    return;
+// Writes everything still open on `stack`, innermost first.
+void Drain(std::string& out, std::vector<Open>& stack) {
+  while (!stack.empty()) {
+    Open& top = stack.back();
+    if (top.data) {
+      if (!top.names || top.next >= top.names->GetCount()) {
+        out += '}';
+        stack.pop_back();
+        continue;
+      }
+      if (top.next > 0) out += ", ";
+      const std::string name = top.names->GetString(top.next++);
+      out += name;
+      out += ": ";
+      std::shared_ptr<TData> data = top.data;  // `top` may move when the stack grows
+      AppendValue(out, *data, name, data->GetType(name), stack);
+    } else {
+      if (top.next >= top.array->GetCount()) {
+        out += ']';
+        stack.pop_back();
+        continue;
+      }
+      if (top.next > 0) out += ", ";
+      const unsigned int index = top.next++;
+      std::shared_ptr<TArray> array = top.array;
+      AppendValue(out, *array, index, array->GetElementType(index), stack);
+    }
   }
-  out += '{';
-  std::shared_ptr<TArray> names = data->GetFieldNames();
-  for (unsigned int i = 0; names && i < names->GetCount(); ++i) {
-    if (i > 0) out += ", ";
-    const std::string name = names->GetString(i);
-    out += name;
-    out += ": ";
-    AppendValue(out, *data, name, data->GetType(name));
-  }
-  out += '}';
-}
-
-void AppendArray(std::string& out, const std::shared_ptr<TArray>& array) {
-  if (!array) {
-    out += "array null";
-    return;
-  }
-  out += "array<";
-  out += KindName(array->GetType());
-  out += "> [";
-  for (unsigned int i = 0; i < array->GetCount(); ++i) {
-    if (i > 0) out += ", ";
-    AppendValue(out, *array, i, array->GetElementType(i));
-  }
-  out += ']';
 }
 
 }  // namespace
@@ -194,15 +226,19 @@ const char* KindName(unsigned int kind) {
 }
 
 std::string DumpTData(const std::shared_ptr<TData>& data) {
-  std::string out;
   if (!data) return "data null";
-  AppendData(out, data);
+  std::string out;
+  std::vector<Open> stack;
+  OpenData(out, data, stack);
+  Drain(out, stack);
   return out;
 }
 
 std::string DumpTArray(const std::shared_ptr<TArray>& array) {
   std::string out;
-  AppendArray(out, array);
+  std::vector<Open> stack;
+  OpenArray(out, array, stack);
+  Drain(out, stack);
   return out;
 }
 

@@ -12,6 +12,8 @@
 // that reads back exactly. In texts, '"' and '\' are escaped with '\',
 // control characters are written as \xNN, other bytes are kept (wide texts
 // are written as UTF-8).
+// Trees of any depth are written with a bounded stack; the text of a record
+// that holds one nested object under several names holds it each time.
 #ifndef WRENUTIL_PLATFORM_KOA_KOA_DUMP_H_
 #define WRENUTIL_PLATFORM_KOA_KOA_DUMP_H_
 

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/common/refcounted.h"
+#include "platform/koa/koa_dump.h"
 #include "platform/testing/platform_test.h"
 
 namespace KOA {
@@ -323,6 +325,107 @@ TEST_F(KoaTest, ObjectsCountAsLivePlatformObjects) {
     EXPECT_EQ(platform::LiveObjectCount(), before + 3);
   }
   EXPECT_EQ(platform::LiveObjectCount(), before);
+}
+
+// Trees far deeper than any stack: built from the root down and from the
+// leaves up, then dumped and destroyed.
+constexpr int kDeep = 1'000'000;
+
+// {d: data {d: data ... {leaf: i32 7}}}, `levels` records deep, built from
+// the root down.
+std::shared_ptr<TData> DeepFromTheTop(int levels) {
+  std::shared_ptr<TData> root = NewData();
+  TData* record = root.get();
+  for (int i = 1; i < levels; ++i) {
+    std::shared_ptr<TData> next = NewData();
+    record->SetData("d", next);
+    record = next.get();
+  }
+  record->SetInt32("leaf", 7);
+  return root;
+}
+
+// The same tree built from the leaf up, through an array every 1000 levels:
+// every store checks for a cycle, so a check that walked the stored subtree
+// would make this quadratic.
+std::shared_ptr<TData> DeepFromTheLeaf(int levels) {
+  std::shared_ptr<TData> record = NewData();
+  record->SetInt32("leaf", 7);
+  for (int i = 1; i < levels; ++i) {
+    std::shared_ptr<TData> up = NewData();
+    up->SetData("d", std::move(record));
+    record = std::move(up);
+  }
+  return record;
+}
+
+TEST_F(KoaTest, DeepTreesAreBuiltDumpedAndReleased) {
+  const std::int64_t before = platform::LiveObjectCount();
+  const std::string level = "{d: data ";
+  const std::string leaf = "{leaf: i32 7}";
+  std::shared_ptr<TData> root = DeepFromTheLeaf(kDeep);
+  EXPECT_EQ(platform::LiveObjectCount(), before + kDeep);
+  {
+    const std::string text = DumpTData(root);
+    const std::size_t inner = static_cast<std::size_t>(kDeep - 1);
+    ASSERT_EQ(text.size(), inner * (level.size() + 1) + leaf.size());
+    EXPECT_EQ(text.substr(0, 2 * level.size()), level + level);
+    EXPECT_EQ(text.substr(inner * level.size(), leaf.size() + 2), leaf + "}}");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '}'), kDeep);
+  }
+
+  // Keep a record in the middle: it and what it holds outlive the root.
+  std::shared_ptr<TData> middle = root;
+  for (int i = 0; i < kDeep / 2; ++i) middle = middle->GetData("d");
+  root.reset();
+  EXPECT_EQ(platform::LiveObjectCount(), before + kDeep / 2);
+  std::shared_ptr<TData> bottom = middle;
+  while (bottom->HasField("d")) bottom = bottom->GetData("d");
+  EXPECT_EQ(bottom->GetInt32("leaf"), 7);
+  bottom.reset();
+  // Replacing and removing a deep field release it level by level too.
+  middle->SetData("d", nullptr);
+  EXPECT_EQ(platform::LiveObjectCount(), before + 1);
+  middle->SetData("d", DeepFromTheTop(kDeep / 10));
+  middle->RemoveField("d");
+  EXPECT_EQ(middle->GetFieldCount(), 0u);
+  middle.reset();
+  EXPECT_EQ(platform::LiveObjectCount(), before);
+
+  // Arrays in arrays are dumped and released the same way.
+  std::shared_ptr<TArray> list = NewArray();
+  TArray* inner_list = list.get();
+  for (int i = 1; i < kDeep / 10; ++i) {
+    std::shared_ptr<TArray> next = NewArray();
+    inner_list->AddArray(next);
+    inner_list = next.get();
+  }
+  inner_list->AddBool(true);
+  const std::string lists = DumpTArray(list);
+  EXPECT_TRUE(lists.starts_with("array<array> [array<array> ["));
+  EXPECT_EQ(lists.find("bool true"), lists.size() - kDeep / 10 - 9);
+}
+
+TEST_F(KoaTest, CycleCheckVisitsSharedObjectsOnce) {
+  // Sixty levels that each hold the level below twice: 2^60 paths.
+  std::shared_ptr<TData> lattice = NewData();
+  for (int i = 0; i < 60; ++i) {
+    std::shared_ptr<TData> up = NewData();
+    up->SetData("left", lattice);
+    up->SetData("right", lattice);
+    lattice = std::move(up);
+  }
+  std::shared_ptr<TData> holder = NewData();
+  std::shared_ptr<TData> self = NewData();
+  holder->SetData("self", self);  // now `self` is held, so the check must walk
+  self->SetData("lattice", lattice);
+  EXPECT_EQ(self->GetData("lattice"), lattice);
+  std::shared_ptr<TData> bottom = lattice;
+  while (bottom->HasField("left")) bottom = bottom->GetData("left");
+  bottom->SetData("up", holder);  // holder -> self -> lattice -> ... -> bottom
+  EXPECT_FALSE(bottom->HasField("up"));
+  bottom->SetData("up", NewData());
+  EXPECT_TRUE(bottom->HasField("up"));
 }
 
 }  // namespace

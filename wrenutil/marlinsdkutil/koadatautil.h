@@ -50,10 +50,21 @@
 // Ownership: bags and arrays given as pointers are borrowed; records and
 // arrays given as shared pointers are shared for the duration of the call
 // only. Nested bags, arrays and records written into a target are new objects
-// made by the conversion, held by the target. Nothing throws (apart from
-// memory exhaustion), nothing is kept between calls, no function locks: the
-// caller must not change the data involved from another thread during a
-// call. Recursion follows the nesting of the data, with no depth limit.
+// made by the conversion, held by the target. Nothing is kept between calls,
+// no function locks: the caller must not change the data involved from
+// another thread during a call.
+//
+// Depth and failures: nested records and arrays are converted with an
+// explicit stack, so the call stack does not grow with the data. Nesting is
+// limited to 100,000 levels below the record or array given (which also ends
+// a host's own bag or record that holds itself). A nested record or array
+// beyond the limit is left out: in the bag-into-KOA direction it is logged as
+// one that cannot be read ("KZData To TData Failed, error is 40" or "KZArray
+// To TArray Failed, error is 40", 40 being ELOOP); in the KOA-into-bag
+// direction the function reports failure (false, or no value) with what it
+// converted so far left in the target. No function lets an exception out:
+// memory exhaustion ends the call with its failure result (false, no value,
+// an empty pointer, the empty string).
 //
 // Choices of this implementation:
 // - "The last operating-system error code" is errno of the calling thread,
@@ -114,13 +125,14 @@ WRENUTIL_API CKZStringW GetStrW(std::shared_ptr<KOA::TData> data, const char* na
 // CopyTDataFieldToKZData and an empty options record, under the name that
 // `options` maps it to (GetString of the field's name; "" keeps the name).
 // Fields already in `dst` stay unless overwritten. Fields that cannot be
-// converted are left out. Returns false only when `src` is empty or `dst`
-// null. `dst` is borrowed.
+// converted are left out. Returns false when `src` is empty or `dst` null,
+// and on the failures of the file comment (too deep, out of memory). `dst` is
+// borrowed.
 WRENUTIL_API bool TDataToKZData(std::shared_ptr<KOA::TData> src, IKZData* dst,
                                 std::shared_ptr<KOA::TData> options);
 
 // Create form: a new bag filled as above; the optional owns its one
-// reference. No value when `src` is empty.
+// reference. No value when `src` is empty or the fill form returned false.
 WRENUTIL_API std::optional<CKZComPtr<IKZData>> TDataToKZData(std::shared_ptr<KOA::TData> src,
                                                              std::shared_ptr<KOA::TData> options);
 
@@ -128,7 +140,7 @@ WRENUTIL_API std::optional<CKZComPtr<IKZData>> TDataToKZData(std::shared_ptr<KOA
 // CopyKZDataFieldToTData under the name that `options` maps it to (the
 // field's own name when `options` is empty or maps it to ""). Fields that
 // cannot be converted are left out (and logged). Returns an empty pointer
-// only when `src` is null. `src` is borrowed.
+// when `src` is null or memory runs out. `src` is borrowed.
 WRENUTIL_API std::shared_ptr<KOA::TData> KZDataToTData(IKZData* src,
                                                        std::shared_ptr<KOA::TData> options);
 
@@ -162,7 +174,7 @@ WRENUTIL_API std::optional<CKZComPtr<IKZArray>> TArrayToKZArray(
 // TArray Failed, error is %d"; a failing read of a number, string or buffer
 // is skipped silently, except that of a DWord, which appends 0. The KOA
 // array takes the kind of its first element (see platform/koa/koa.h for
-// mixed kinds). No value only when `src` is null.
+// mixed kinds). No value when `src` is null or memory runs out.
 // `src` is borrowed.
 WRENUTIL_API std::optional<std::shared_ptr<KOA::TArray>> KZArrayToTArray(
     IKZArray* src, std::shared_ptr<KOA::TData> options);
