@@ -13,11 +13,13 @@ if(WRENUTIL_SANITIZE)
   add_link_options(-fsanitize=address,undefined)
 endif()
 
-# wrenutil_add_test(NAME name SOURCES a_test.cpp ... [LIBS lib ...])
+# wrenutil_add_test(NAME name SOURCES a_test.cpp ... [LIBS lib ...]
+#                   [FIXTURE fixture])
 # One test executable, run through CTest; every test binary links the shared
 # fixture (fresh core, captured logs and assertions, live-object check).
+# FIXTURE names a CTest fixture that its tests require.
 function(wrenutil_add_test)
-  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;FIXTURE" "SOURCES;LIBS" ${ARGN})
   if(NOT WRENUTIL_BUILD_TESTS)
     return()
   endif()
@@ -25,8 +27,15 @@ function(wrenutil_add_test)
   target_link_libraries(${T_NAME} PRIVATE wrenutil_testing ${T_LIBS}
     GTest::gtest GTest::gmock GTest::gtest_main)
   wrenutil_set_warnings(${T_NAME})
+  set(fixture "")
+  if(T_FIXTURE)
+    set(fixture FIXTURES_REQUIRED ${T_FIXTURE})
+  endif()
+  # ENVIRONMENT goes last: the discovery script splits its list value, and
+  # a property named after it would be read as part of it.
   gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "WRENUTIL_LOG=;WRENUTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
+    PROPERTIES ${fixture}
+      ENVIRONMENT "WRENUTIL_LOG=;WRENUTIL_SOURCE_DIR=${PROJECT_SOURCE_DIR}")
 endfunction()
 
 # wrenutil_embed_text(TARGET target SYMBOL kName FILE path)

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,7 +15,21 @@
 namespace Util::MarlinSearch {
 namespace {
 
-using SessionTest = platform::testing::PlatformTest;
+class SessionTest : public platform::testing::PlatformTest {
+ public:
+  // The lines of the assertions raised since the last call.
+  std::vector<int> TakeAssertLines() {
+    std::vector<int> lines;
+    for (std::size_t i = asserts_taken_; i < asserts().size(); ++i) {
+      lines.push_back(asserts()[i].line);
+    }
+    asserts_taken_ = asserts().size();
+    return lines;
+  }
+
+ private:
+  std::size_t asserts_taken_ = 0;
+};
 
 const std::wstring kEmoji(1, static_cast<wchar_t>(0x1F600));  // no GBK form
 
@@ -82,13 +97,29 @@ std::string SessionResult(SearchSession& session, const std::wstring& key) {
 
 // Types `key` one character at a time and checks each prefix against
 // DoSearch; returns how many searches started from the hits before.
-int TypeAndCompare(SearchSession& session, IKZArrayRead* items, const std::wstring& key,
-                   std::uint32_t limit) {
+int TypeAndCompare(SessionTest& test, SearchSession& session, IKZArrayRead* items,
+                   const std::wstring& key, std::uint32_t limit) {
   int narrowed = 0;
   for (std::size_t n = 1; n <= key.size(); ++n) {
     const std::wstring typed = key.substr(0, n);
     SCOPED_TRACE(std::string("typed ") + std::to_string(n) + " characters");
-    EXPECT_EQ(SessionResult(session, typed), DriverResult(typed, items, limit));
+    const std::string by_session = SessionResult(session, typed);
+    const std::vector<int> session_asserts = test.TakeAssertLines();
+    EXPECT_EQ(by_session, DriverResult(typed, items, limit));
+    // The session examines only candidate records, so it raises no
+    // assertion that the full search would not raise as often.
+    const std::vector<int> driver_asserts = test.TakeAssertLines();
+    for (const std::vector<int>* lines : {&session_asserts, &driver_asserts}) {
+      EXPECT_EQ(std::count(lines->begin(), lines->end(), 621) +
+                    std::count(lines->begin(), lines->end(), 676),
+                static_cast<std::ptrdiff_t>(lines->size()))
+          << "only the matcher's assertions";
+    }
+    for (int line : {621, 676}) {
+      EXPECT_LE(std::count(session_asserts.begin(), session_asserts.end(), line),
+                std::count(driver_asserts.begin(), driver_asserts.end(), line))
+          << "assertions at line " << line;
+    }
     narrowed += session.narrowed() ? 1 : 0;
   }
   return narrowed;
@@ -132,7 +163,7 @@ TEST_F(SessionTest, EveryKeyTypedGivesWhatDoSearchGives) {
           SCOPED_TRACE("limit " + std::to_string(limit) + (filter ? ", filter" : "") +
                        (source == foreign.Get() ? ", foreign" : "") + ", key #" +
                        std::to_string(&key - keys.data()));
-          narrowed += TypeAndCompare(session, source, key, limit);
+          narrowed += TypeAndCompare(*this, session, source, key, limit);
           // A pause: the box emptied, which forgets the key.
           EXPECT_EQ(session.Search(CKZStringW()), E_INVALIDARG);
           EXPECT_TRUE(session.hits().empty());

@@ -10,6 +10,7 @@
 
 #include "platform/common/kzdata.h"
 #include "platform/common/refcounted.h"
+#include "platform/testing/font_metrics.h"
 #include "platform/testing/platform_test.h"
 
 namespace {
@@ -132,11 +133,14 @@ TEST_F(UITest, ShowRectWrapsWithinTheBox) {
     EXPECT_EQ(Util::UI::GetMutLineTextShowRect(font, t, tagSIZE{cx, cy}, &rect), 0);
     return rect;
   };
-  // One line of DejaVu Sans at 9 points is 12 * 2384 / 2048 = 13.97 pixels.
+  // One line of 9 points is 12 pixels times the font file's line spacing.
+  const double line = 12 * platform::testing::FontFileLineSpacing("DejaVu Sans");
   const tagRECT one_line = show(dejavu_, text, 0, 0);
   EXPECT_EQ(one_line.top, 0);
-  EXPECT_EQ(one_line.bottom, 14);
-  EXPECT_GT(one_line.right, 300);
+  EXPECT_EQ(one_line.bottom, static_cast<LONG>(std::ceil(line)));
+  // The unbounded width is the narrowest box that keeps the text on one line.
+  EXPECT_EQ(show(dejavu_, text, one_line.right, 0).bottom, one_line.bottom);
+  EXPECT_GT(show(dejavu_, text, one_line.right - 1, 0).bottom, one_line.bottom);
   LONG previous_bottom = 0;
   for (LONG cx : {1000, 300, 150, 60}) {
     SCOPED_TRACE(cx);
@@ -146,7 +150,7 @@ TEST_F(UITest, ShowRectWrapsWithinTheBox) {
     EXPECT_GE(rect.bottom, previous_bottom);
     previous_bottom = rect.bottom;
   }
-  EXPECT_GE(previous_bottom, 5 * 14);
+  EXPECT_GE(previous_bottom, 5 * line);
   // A height clips the rectangle to the box.
   EXPECT_EQ(show(dejavu_, text, 60, 30).bottom, 30);
 

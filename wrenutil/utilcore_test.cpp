@@ -59,6 +59,7 @@ TEST_F(UtilCoreTest, WithoutCoreEachCallAssertsAtItsLine) {
       EXPECT_EQ(asserts().back().file, L"common\\include\\utilcore");
       EXPECT_EQ(asserts().back().line, c.line);
       EXPECT_EQ(c.call(nullptr), 0) << "a null slot is accepted";
+      EXPECT_EQ(asserts().size(), before + 2) << "and asserts the same way";
     }
   }
 }

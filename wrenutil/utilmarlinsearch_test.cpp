@@ -266,9 +266,11 @@ TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
                                                         with_runs ? &literal_runs : nullptr);
         int position = 99;
         int length = 99;
+        const std::size_t asserts_before = asserts().size();
         int matched = Match(CKZStringW(content), lowered, mode, with_runs ? &runs : nullptr,
                             position, length);
         ASSERT_EQ(matched, expected.matched) << round;
+        ASSERT_EQ(asserts().size() - asserts_before, expected.key_has_gbk ? 0u : 1u) << round;
         if (matched) {
           ASSERT_EQ(position, expected.position) << round;
           ASSERT_EQ(length, expected.length) << round;

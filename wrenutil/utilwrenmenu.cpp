@@ -7,6 +7,7 @@
 #include "platform/common/kzres.h"
 #include "platform/gf/gf_extension.h"
 #include "platform/kernelutil/orgmembership.h"
+#include "wrenutil/internal/boundary.h"
 #include "wrenutil/internal/utilwrenmenu_internal.h"
 
 namespace Util::UtilWRENMenu {
@@ -193,7 +194,7 @@ void FillMenuName(IGFMenu* menu) {
 // ---------------------------------------------------------------------------
 // Department menu.
 
-HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu_out, IKZData* context) {
+static HRESULT GetDeptMenuUnguarded(IKZData* input, IGFMenu** menu_out, IKZData* context) {
   constexpr GUID kDeptPoint = platform::MakeGuid("{5E525CB3-DAD0-41AF-A2EF-95A40D4D9B2A}");
   if (input == nullptr || menu_out == nullptr) {
     WREN_ASSERT_AT(L"FALSE", kSource, internal::kLineDeptArgs);
@@ -258,7 +259,7 @@ HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu_out, IKZData* context) {
 // ---------------------------------------------------------------------------
 // Outer-group menu.
 
-HRESULT GetOuterGroupMenu(IKZArray*, IGFMenu** menu_out, IKZData* context) {
+static HRESULT GetOuterGroupMenuUnguarded(IGFMenu** menu_out, IKZData* context) {
   if (menu_out == nullptr || context == nullptr) {
     WREN_ASSERT_AT(L"FALSE", kSource, internal::kLineOuterGroupArgs);
     return E_FAIL;
@@ -291,5 +292,17 @@ HRESULT GetOuterGroupMenu(IKZArray*, IGFMenu** menu_out, IKZData* context) {
 
 HRESULT GetFolderMenu(IKZArray*, IGFMenu**, IKZData*) { return S_OK; }
 HRESULT GetGroupMenu(IKZArray*, IGFMenu**, IKZData*) { return S_OK; }
+
+// Exceptions stop here (see internal/boundary.h).
+HRESULT GetDeptMenu(IKZData* input, IGFMenu** menu_out, IKZData* context) {
+  return wrenutil::internal::BoundaryHr(
+      [&] { return GetDeptMenuUnguarded(input, menu_out, context); });
+}
+
+// Exceptions stop here (see internal/boundary.h).
+HRESULT GetOuterGroupMenu(IKZArray*, IGFMenu** menu_out, IKZData* context) {
+  return wrenutil::internal::BoundaryHr(
+      [&] { return GetOuterGroupMenuUnguarded(menu_out, context); });
+}
 
 }  // namespace Util::UtilWRENMenu

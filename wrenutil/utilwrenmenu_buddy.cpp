@@ -10,6 +10,7 @@
 #include "platform/kernelutil/contactstate.h"
 #include "platform/kernelutil/kernelutil.h"
 #include "platform/kernelutil/menuservices.h"
+#include "wrenutil/internal/boundary.h"
 #include "wrenutil/internal/utilwrenmenu_internal.h"
 #include "wrenutil/utilwrenmenu.h"
 
@@ -263,7 +264,7 @@ int RunBuddyMenuExtensionPoint(IGFMenu* menu, IKZData* context) {
   return invoker->Invoke(menu, 0) >= 0 ? 1 : 0;
 }
 
-HRESULT GetBuddyMenu(IKZArray* selection, IGFMenu** menu_out, IKZData* context) {
+static HRESULT GetBuddyMenuUnguarded(IKZArray* selection, IGFMenu** menu_out, IKZData* context) {
   if (selection == nullptr || menu_out == nullptr) {
     WREN_ASSERT_AT(L"FALSE", kSource, internal::kLineBuddyArgs);
     return E_FAIL;
@@ -365,6 +366,12 @@ HRESULT GetBuddyMenu(IKZArray* selection, IGFMenu** menu_out, IKZData* context) 
     if (!AddContactManagement(menu, self, uin, bag, self_online)) return S_FALSE;
   }
   return S_OK;
+}
+
+// Exceptions stop here (see internal/boundary.h).
+HRESULT GetBuddyMenu(IKZArray* selection, IGFMenu** menu_out, IKZData* context) {
+  return wrenutil::internal::BoundaryHr(
+      [&] { return GetBuddyMenuUnguarded(selection, menu_out, context); });
 }
 
 }  // namespace Util::UtilWRENMenu

@@ -318,6 +318,9 @@ TEST_F(FrequentMenuTest, MissingPiecesGiveNoMenu) {
   AddService(IFrequentContactsMgr::kIid, nullptr);
   platform::RegisterGFObjects(core());
   EXPECT_FALSE(Build({kMember}));
+  // The rights service stays missing: each build after it asserts again.
+  EXPECT_EQ(AssertLines(),
+            (Notes{L"2572:FALSE", L"31:FALSE", L"31:FALSE", L"31:FALSE", L"31:FALSE"}));
 }
 
 TEST_F(FrequentMenuTest, EmptyFolderListStillHandsOutTheMenu) {

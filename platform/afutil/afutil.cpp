@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/common/datafolders.h"
+#include "platform/common/kzcore.h"
 #include "platform/common/kzdialog.h"
 #include "platform/common/kzptr.h"
 #include "platform/common/refcounted.h"
@@ -169,3 +170,9 @@ void ResetAFUtil() {
   State().open_chats.clear();
 }
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::ResetAFUtil(); });
+}  // namespace

@@ -87,11 +87,15 @@ constexpr std::uint32_t Hex(std::string_view s, std::size_t pos, std::size_t n) 
 }  // namespace internal
 
 // Builds a GUID from its registry text "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}"
-// (braces optional). Meant for constants: a malformed text fails to compile
-// when evaluated at compile time.
-constexpr GUID MakeGuid(std::string_view text) {
-  if (!text.empty() && text.front() == '{') text = text.substr(1, 36);
-  if (text.size() != 36) throw "GUID text must have 36 characters";
+// (both braces or none) at compile time: a malformed text (wrong length, a
+// missing dash or brace, a character that is no hex digit) fails to compile.
+// Texts known only at run time go through ParseGuid.
+consteval GUID MakeGuid(std::string_view text) {
+  if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);
+  if (text.size() != 36) throw "GUID text must be 36 characters, or 38 with braces";
+  if (text[8] != '-' || text[13] != '-' || text[18] != '-' || text[23] != '-') {
+    throw "GUID text has its dashes at 8, 13, 18 and 23";
+  }
   GUID g{};
   g.Data1 = internal::Hex(text, 0, 8);
   g.Data2 = static_cast<std::uint16_t>(internal::Hex(text, 9, 4));

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/common/refcounted.h"
 
@@ -23,9 +24,7 @@ class Core : public platform::RefCounted<IKZCoreHost> {
     if (FAILED(hr)) *object = nullptr;
     return hr;
   }
-  HRESULT GetService(REFGUID id, void** service) override {
-    return Lookup(services_, id, service);
-  }
+  HRESULT GetService(REFGUID id, void** service) override { return Lookup(services_, id, service); }
   HRESULT GetExtensionPoint(REFGUID id, void** point) override {
     return Lookup(points_, id, point);
   }
@@ -129,7 +128,36 @@ void InstallCore(IKZCore* core) {
   if (old != nullptr) old->Release();
 }
 
+namespace {
+struct WorldResets {
+  std::mutex mutex;
+  std::vector<void (*)()> resets;
+};
+WorldResets& Resets() {
+  static WorldResets* resets = new WorldResets();  // outlives static destructors
+  return *resets;
+}
+}  // namespace
+
+namespace internal {
+bool AtWorldReset(void (*reset)()) {
+  std::lock_guard lock(Resets().mutex);
+  Resets().resets.push_back(reset);
+  return true;
+}
+}  // namespace internal
+
+void ResetPlatformWorld() {
+  std::vector<void (*)()> resets;
+  {
+    std::lock_guard lock(Resets().mutex);
+    resets = Resets().resets;
+  }
+  for (void (*reset)() : resets) reset();
+}
+
 ScopedCore::ScopedCore() {
+  ResetPlatformWorld();
   CreateCoreHost(&host_);
   InstallCore(host_.Get());
 }
@@ -137,6 +165,7 @@ ScopedCore::ScopedCore() {
 ScopedCore::~ScopedCore() {
   InstallCore(nullptr);
   host_->Clear();
+  ResetPlatformWorld();
 }
 
 }  // namespace platform

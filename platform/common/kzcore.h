@@ -16,8 +16,7 @@
 
 struct IKZCore : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A70}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A70}");
   // Creates an object of class `clsid` and asks it for `iid`; one reference
   // for the caller in *object. E_FAIL (and nullptr) for an unknown class.
   virtual HRESULT CreateObject(REFCLSID clsid, REFIID iid, void** object) = 0;
@@ -36,8 +35,7 @@ using KZObjectFactory = std::function<HRESULT(REFIID iid, void** object)>;
 // The host's view of a core: what it serves can be changed.
 struct IKZCoreHost : IKZCore {
   using Base = IKZCore;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A71}");
+  static constexpr GUID kIid = platform::MakeGuid("{6C3E4B0A-91D2-4E57-8A0B-2F1D3C4B5A71}");
   // Each replaces what was registered under the id. `object` is borrowed
   // (the core adds its own reference); null removes the registration.
   virtual HRESULT RegisterService(REFGUID id, IUnknown* service) = 0;
@@ -62,8 +60,23 @@ KZ_PLATFORM_API HRESULT CreateCoreHost(IKZCoreHost** core);
 // installed before. Null uninstalls.
 KZ_PLATFORM_API void InstallCore(IKZCore* core);
 
-// Creates a core, installs it for its lifetime and uninstalls it (clearing
-// its registrations) when it ends.
+// The process-wide state of the stand-ins (the session, the online states,
+// message avoidance and open chats, the call journal, the adjustable clock,
+// the string table...) belongs to the platform world that a host starts.
+// ResetPlatformWorld puts every piece of it back to its start; ScopedCore and
+// the test fixture call it, so that no host or test resets by hand.
+KZ_PLATFORM_API void ResetPlatformWorld();
+
+namespace internal {
+// Registers a function that puts one piece of process-wide stand-in state
+// back to its start (each stand-in registers its own at load time). Returns
+// true, for use in a static initialiser.
+KZ_PLATFORM_API bool AtWorldReset(void (*reset)());
+}  // namespace internal
+
+// Starts a fresh platform world (ResetPlatformWorld), creates a core and
+// installs it for its lifetime; when it ends it uninstalls the core (clearing
+// its registrations) and resets the world again.
 class KZ_PLATFORM_API ScopedCore {
  public:
   ScopedCore();

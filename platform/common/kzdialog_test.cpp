@@ -15,13 +15,7 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-class DialogTest : public testing::PlatformTest {
- protected:
-  void TearDown() override {
-    TakeCallJournal();
-    PlatformTest::TearDown();
-  }
-};
+using DialogTest = testing::PlatformTest;
 
 TEST_F(DialogTest, EveryKindShowsThroughTheProviderWithItsOwner) {
   CKZComPtr<IGFElement> element;

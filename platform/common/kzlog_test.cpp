@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/testing/platform_test.h"
@@ -94,8 +95,17 @@ TEST_F(LogTest, SinksRunInOrderUntilRemoved) {
   EXPECT_EQ(logs().size(), 3u) << "the fixture's sink saw every record";
 }
 
-TEST(LogClock, Sources) {
-  EXPECT_NE(platform::GetCurrentThreadId(), 0u);
+// A record's thread id tells threads apart: the same on one thread, another
+// on a second thread that runs at the same time.
+TEST(LogClock, ThreadIdsTellThreadsApart) {
+  const auto mine = platform::GetCurrentThreadId();
+  EXPECT_EQ(platform::GetCurrentThreadId(), mine);
+  decltype(platform::GetCurrentThreadId()) other = mine;
+  std::thread([&other] { other = platform::GetCurrentThreadId(); }).join();
+  EXPECT_NE(other, mine);
+}
+
+TEST(LogClock, PerformanceCounterNeverGoesBack) {
   std::int64_t a = platform::QueryPerformanceCounter();
   std::int64_t b = platform::QueryPerformanceCounter();
   EXPECT_LE(a, b);

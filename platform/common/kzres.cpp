@@ -1,14 +1,14 @@
 #include "platform/common/kzres.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "platform/common/convert.h"
+#include "platform/common/kzcore.h"
 
 // The embedded table (JSON text), generated from default_strings.json.
 extern const char kWrenutilDefaultStrings[];
@@ -27,9 +27,11 @@ bool Merge(const std::string& text, Table* table, std::string* error) {
     if (!j.is_object()) throw std::runtime_error("the top level must be an object");
     Table add;
     for (const auto& [section, keys] : j.items()) {
-      if (!keys.is_object()) throw std::runtime_error("section \"" + section + "\" must be an object");
+      if (!keys.is_object())
+        throw std::runtime_error("section \"" + section + "\" must be an object");
       for (const auto& [key, value] : keys.items()) {
-        if (!value.is_string()) throw std::runtime_error("text of \"" + key + "\" must be a string");
+        if (!value.is_string())
+          throw std::runtime_error("text of \"" + key + "\" must be a string");
         add[Wide(section)][Wide(key)] = Wide(value.get<std::string>());
       }
     }
@@ -115,3 +117,9 @@ void ResetStringTable() {
 }
 
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::ResetStringTable(); });
+}  // namespace

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <mutex>
 
+#include "platform/common/kzcore.h"
+
 namespace {
 std::mutex g_clock_mutex;
 std::function<std::uint64_t()> g_clock;
@@ -42,3 +44,9 @@ void SetClock(std::function<std::uint64_t()> clock) {
   g_clock = std::move(clock);
 }
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::SetClock(nullptr); });
+}  // namespace

@@ -136,14 +136,13 @@ class Invoker : public RefCounted<IKZExtensionInvoker> {
     if (target == nullptr) return E_POINTER;
     if (!has_id_) return E_INVALIDARG;
     CKZComPtr<IGFMenu> menu;
-    if (FAILED(target->QueryInterface(IGFMenu::kIid, reinterpret_cast<void**>(&menu)))) {
+    CKZComPtr<IGFExtensionHost> host;
+    if (FAILED(target->QueryInterface(IGFMenu::kIid, reinterpret_cast<void**>(&menu))) ||
+        FAILED(target->QueryInterface(IGFExtensionHost::kIid, reinterpret_cast<void**>(&host)))) {
       return E_INVALIDARG;
     }
-    GFMenuState state;
-    if (FAILED(GetGFMenuState(menu, &state))) return E_INVALIDARG;
-    bool attached = false;
-    for (const GUID& id : state.attached_extension_points) attached |= id == id_;
-    if (!attached) return E_FAIL;
+    int attached = 0;
+    if (FAILED(host->IsExtensionPointAttached(id_, &attached)) || attached == 0) return E_FAIL;
 
     CKZComPtr<IKZCore> core;
     if (FAILED(Util::Core::GetPlatformCore(&core)) || !core) return S_FALSE;

@@ -15,7 +15,8 @@
 //   every extension of that point that offers "OnExtendMenu", in the order
 //   the extensions were added, with the menu and the context bag.
 // The invoker refuses (E_FAIL) a menu to which no descriptor of its id is
-// attached, so that only a menu prepared for a point is extended.
+// attached (IGFExtensionHost::IsExtensionPointAttached), so that only a menu
+// prepared for a point is extended.
 //
 // The report extension point of the usage reports calls
 // IKZReportExtension::OnReport of extensions offering "OnReport".
@@ -86,6 +87,9 @@ struct IGFExtensionHost : IUnknown {
   // The host keeps a reference to the descriptor. E_POINTER for null,
   // E_INVALIDARG for a descriptor without an id.
   virtual HRESULT AttachExtensionDescriptor(IKZExtensionDescriptor* descriptor) = 0;
+  // *attached = 1 when a descriptor of `point` is attached, else 0.
+  // E_POINTER for a null slot.
+  virtual HRESULT IsExtensionPointAttached(REFGUID point, int* attached) = 0;
 };
 
 // Class and interface {A9DB1DFD-1075-40EA-8368-1B3BA7C4C384}.
@@ -98,8 +102,10 @@ struct IKZExtensionInvoker : IUnknown {
   // Extends the menu `target` (borrowed) as the file comment says. Results:
   // S_OK after calling the extensions (their results are not examined);
   // S_FALSE when no extension point of the id is registered; E_POINTER for a
-  // null target; E_INVALIDARG when no id is set or the target is no menu of
-  // this stand-in; E_FAIL when no descriptor of the id is attached to it.
+  // null target; E_INVALIDARG when no id is set or the target does not answer
+  // both IGFMenu and IGFExtensionHost (any implementation does, not only the
+  // menus of this stand-in); E_FAIL when its host says that no descriptor of
+  // the id is attached.
   virtual HRESULT Invoke(IUnknown* target, int flags) = 0;
 };
 

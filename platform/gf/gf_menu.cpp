@@ -22,11 +22,7 @@ BSTR AllocOrNull(const std::wstring& text) {
 
 class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
  public:
-  HRESULT GetName(BSTR* name) override {
-    if (name == nullptr) return E_POINTER;
-    *name = AllocOrNull(name_);
-    return S_OK;
-  }
+  HRESULT GetName(BSTR* name) override { return PutText(name, name_); }
   HRESULT SetName(const wchar_t* name) override {
     name_ = name ? name : L"";
     return S_OK;
@@ -49,11 +45,7 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
     second_text_ = text ? text : L"";
     return S_OK;
   }
-  HRESULT GetText(BSTR* text) override {
-    if (text == nullptr) return E_POINTER;
-    *text = AllocOrNull(text_);
-    return S_OK;
-  }
+  HRESULT GetText(BSTR* text) override { return PutText(text, text_); }
   HRESULT SetText(const wchar_t* text) override {
     text_ = text ? text : L"";
     return S_OK;
@@ -81,6 +73,21 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
     flag_ = flag;
     return S_OK;
   }
+  HRESULT GetEnable(int* enable) override { return Put(enable, enabled_); }
+  HRESULT GetCheck(int* check) override {
+    if (check == nullptr) return E_POINTER;
+    *check = check_set_ ? check_ : 0;
+    return check_set_ ? S_OK : S_FALSE;
+  }
+  HRESULT GetSecondText(BSTR* text) override { return PutText(text, second_text_); }
+  HRESULT GetIcon(BSTR* icon) override { return PutText(icon, icon_); }
+  HRESULT GetSubMenu(IGFMenu** menu) override {
+    if (menu == nullptr) return E_POINTER;
+    *menu = nullptr;
+    if (!submenu_) return S_FALSE;
+    return submenu_.CopyTo(menu);
+  }
+  HRESULT GetItemFlag(int* flag) override { return Put(flag, flag_); }
 
   // IGFFrame: the remaining frame attributes are kept but not shown.
   HRESULT SetConfig(const wchar_t* config) override {
@@ -102,6 +109,17 @@ class MenuItem : public RefCounted<IGFMenuItem, IGFFrame> {
   }
 
   void Render(int depth, std::wstring& out) const;
+
+  static HRESULT PutText(BSTR* slot, const std::wstring& text) {
+    if (slot == nullptr) return E_POINTER;
+    *slot = AllocOrNull(text);
+    return S_OK;
+  }
+  static HRESULT Put(int* slot, int value) {
+    if (slot == nullptr) return E_POINTER;
+    *slot = value;
+    return S_OK;
+  }
 
   std::wstring name_, text_, second_text_, icon_, config_;
   CKZComPtr<IKZData> data_;
@@ -184,6 +202,14 @@ class Menu : public RefCounted<IGFMenu, IGFExtensionHost> {
     if (FAILED(descriptor->GetExtensionPointId(&id))) return E_INVALIDARG;
     descriptors_.emplace_back(descriptor);
     state_.attached_extension_points.push_back(id);
+    return S_OK;
+  }
+  HRESULT IsExtensionPointAttached(REFGUID point, int* attached) override {
+    if (attached == nullptr) return E_POINTER;
+    *attached = 0;
+    for (const GUID& id : state_.attached_extension_points) {
+      if (id == point) *attached = 1;
+    }
     return S_OK;
   }
 

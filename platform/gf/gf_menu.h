@@ -54,6 +54,19 @@ struct IGFMenuItem : IUnknown {
   virtual HRESULT IsSeparator(int* separator) = 0;
   virtual HRESULT SetSeparator(int separator) = 0;
   virtual HRESULT SetItemFlag(int flag) = 0;
+
+  // Read-back of what the setters stored, for hosts that draw or walk menus
+  // (GetItemCount, GetItemAt, GetSubMenu). Each gives E_POINTER for a null
+  // slot.
+  virtual HRESULT GetEnable(int* enable) = 0;
+  // S_FALSE with 0 while SetCheck was never called (no check box is shown).
+  virtual HRESULT GetCheck(int* check) = 0;
+  // New system strings for the caller to free (null when empty).
+  virtual HRESULT GetSecondText(BSTR* text) = 0;
+  virtual HRESULT GetIcon(BSTR* icon) = 0;
+  // One reference for the caller; S_FALSE with nullptr when there is none.
+  virtual HRESULT GetSubMenu(IGFMenu** menu) = 0;
+  virtual HRESULT GetItemFlag(int* flag) = 0;
 };
 
 struct IGFMenu : IUnknown {

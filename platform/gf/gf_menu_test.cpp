@@ -29,6 +29,28 @@ class GFMenuTest : public platform::testing::PlatformTest {
               S_OK);
     return menu;
   }
+  // Every attribute, a separator and two levels of submenus.
+  CKZComPtr<IGFMenu> SampleMenu() {
+    CKZComPtr<IGFMenu> menu = NewMenu();
+    CKZComPtr<IGFMenu> sub = NewMenu();
+    CKZComPtr<IGFMenu> subsub = NewMenu();
+    CKZComPtr<IKZData> bag;
+    Util::Data::CreateKZData(&bag);
+    Append(subsub, L"deep", L"Deep")->SetItemFlag(7);
+    Append(sub, L"inner", L"Inner")->SetCheck(1);
+    Append(sub, nullptr, L"More")->SetSubMenu(subsub);
+    Append(menu, L"plain", L"Plain");
+    CKZComPtr<IGFMenuItem> full = Append(menu, L"full", L"Full");
+    full->SetSecondText(L"Ctrl+F");
+    full->SetIcon(L"platformres:a.png");
+    full->SetCheck(0);
+    full->SetEnable(0);
+    full->SetItemFlag(0);
+    full->SetUserData(bag);
+    Append(menu, L"sep1", nullptr)->SetSeparator(1);
+    Append(menu, nullptr, L"Cascade")->SetSubMenu(sub);
+    return menu;
+  }
   static CKZComPtr<IGFMenuItem> Append(IGFMenu* menu, const wchar_t* name, const wchar_t* text) {
     CKZComPtr<IGFMenuItem> item;
     EXPECT_EQ(menu->CreateItem(&item), S_OK);
@@ -40,31 +62,97 @@ class GFMenuTest : public platform::testing::PlatformTest {
 };
 
 TEST_F(GFMenuTest, RendersEveryAttributeAndSubmenus) {
-  CKZComPtr<IGFMenu> menu = NewMenu();
-  CKZComPtr<IGFMenu> sub = NewMenu();
-  CKZComPtr<IKZData> bag;
-  Util::Data::CreateKZData(&bag);
-
-  Append(sub, L"inner", L"Inner")->SetCheck(1);
-  CKZComPtr<IGFMenuItem> plain = Append(menu, L"plain", L"Plain");
-  CKZComPtr<IGFMenuItem> full = Append(menu, L"full", L"Full");
-  full->SetSecondText(L"Ctrl+F");
-  full->SetIcon(L"platformres:a.png");
-  full->SetCheck(0);
-  full->SetEnable(0);
-  full->SetItemFlag(0);
-  full->SetUserData(bag);
-  CKZComPtr<IGFMenuItem> sep = Append(menu, L"sep1", nullptr);
-  sep->SetSeparator(1);
-  Append(menu, nullptr, L"Cascade")->SetSubMenu(sub);
-
+  CKZComPtr<IGFMenu> menu = SampleMenu();
   EXPECT_EQ(platform::RenderGFMenu(menu),
             L"plain \"Plain\"\n"
             L"full \"Full\" / \"Ctrl+F\" <platformres:a.png> [ ] (greyed) flag=0 +data\n"
             L"---- sep1\n"
             L"- \"Cascade\"\n"
-            L"  inner \"Inner\" [x]\n");
+            L"  inner \"Inner\" [x]\n"
+            L"  - \"More\"\n"
+            L"    deep \"Deep\" flag=7\n");
   EXPECT_EQ(platform::RenderGFMenu(nullptr), L"");
+}
+
+// Renders a menu the way RenderGFMenu does, through the item interface
+// alone: what a host that draws menus reads back.
+std::wstring WalkAndRender(IGFMenu* menu, int depth = 0) {
+  auto text = [](HRESULT (IGFMenuItem::*get)(BSTR*), IGFMenuItem* item) {
+    CKZBSTR value;
+    EXPECT_EQ((item->*get)(&value), S_OK);
+    return std::wstring(value.c_str());
+  };
+  std::wstring out;
+  DWORD count = 0;
+  EXPECT_EQ(menu->GetItemCount(&count), S_OK);
+  for (DWORD i = 0; i < count; ++i) {
+    CKZComPtr<IGFMenuItem> item;
+    EXPECT_EQ(menu->GetItemAt(i, &item), S_OK);
+    const std::wstring name = text(&IGFMenuItem::GetName, item);
+    out += std::wstring(static_cast<std::size_t>(depth) * 2, L' ');
+    int separator = 0;
+    item->IsSeparator(&separator);
+    if (separator != 0) {
+      out += L"----" + (name.empty() ? L"" : L" " + name) + L"\n";
+      continue;
+    }
+    out += (name.empty() ? L"-" : name) + L" \"" + text(&IGFMenuItem::GetText, item) + L"\"";
+    const std::wstring second = text(&IGFMenuItem::GetSecondText, item);
+    if (!second.empty()) out += L" / \"" + second + L"\"";
+    const std::wstring icon = text(&IGFMenuItem::GetIcon, item);
+    if (!icon.empty()) out += L" <" + icon + L">";
+    int check = 0;
+    if (item->GetCheck(&check) == S_OK) out += check != 0 ? L" [x]" : L" [ ]";
+    int enabled = 0;
+    EXPECT_EQ(item->GetEnable(&enabled), S_OK);
+    if (enabled == 0) out += L" (greyed)";
+    int flag = 0;
+    EXPECT_EQ(item->GetItemFlag(&flag), S_OK);
+    if (flag != 1) out += L" flag=" + std::to_wstring(flag);
+    CKZComPtr<IKZData> data;
+    if (item->GetUserData(&data) == S_OK) out += L" +data";
+    out += L"\n";
+    CKZComPtr<IGFMenu> sub;
+    if (item->GetSubMenu(&sub) == S_OK) out += WalkAndRender(sub, depth + 1);
+  }
+  return out;
+}
+
+TEST_F(GFMenuTest, ItemsReadBackWhatWasSetAndMenusCanBeWalked) {
+  CKZComPtr<IGFMenu> menu = SampleMenu();
+  EXPECT_EQ(WalkAndRender(menu), platform::RenderGFMenu(menu));
+
+  // A fresh item reads back the stand-in's defaults.
+  CKZComPtr<IGFMenuItem> fresh;
+  ASSERT_EQ(menu->CreateItem(&fresh), S_OK);
+  int value = -1;
+  EXPECT_EQ(fresh->GetEnable(&value), S_OK);
+  EXPECT_EQ(value, 1);
+  EXPECT_EQ(fresh->GetCheck(&value), S_FALSE);
+  EXPECT_EQ(value, 0);
+  EXPECT_EQ(fresh->GetItemFlag(&value), S_OK);
+  EXPECT_EQ(value, 1);
+  IGFMenu* none = reinterpret_cast<IGFMenu*>(0x1);
+  EXPECT_EQ(fresh->GetSubMenu(&none), S_FALSE);
+  EXPECT_EQ(none, nullptr);
+  BSTR empty = reinterpret_cast<BSTR>(0x1);
+  EXPECT_EQ(fresh->GetIcon(&empty), S_OK);
+  EXPECT_EQ(empty, nullptr);
+  for (HRESULT hr :
+       {fresh->GetEnable(nullptr), fresh->GetCheck(nullptr), fresh->GetItemFlag(nullptr),
+        fresh->GetSubMenu(nullptr), fresh->GetIcon(nullptr), fresh->GetSecondText(nullptr)}) {
+    EXPECT_EQ(hr, E_POINTER);
+  }
+  // The submenu read back is the one set, with a reference for the caller.
+  CKZComPtr<IGFMenuItem> cascade;
+  ASSERT_EQ(menu->GetItemAt(3, &cascade), S_OK);
+  CKZComPtr<IGFMenu> got;
+  ASSERT_EQ(cascade->GetSubMenu(&got), S_OK);
+  CKZComPtr<IGFMenuItem> inner;
+  ASSERT_EQ(got->GetItemAt(0, &inner), S_OK);
+  CKZBSTR name;
+  inner->GetName(&name);
+  EXPECT_STREQ(name.c_str(), L"inner");
 }
 
 TEST_F(GFMenuTest, LooksItemsUpAndRemovesThemByName) {

@@ -9,12 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "platform/testing/font_metrics.h"
+
 namespace platform {
 namespace {
 
-constexpr float kLineHeightDejaVu = 2384.0f / 2048.0f;  // (asc - desc) / upem
-
 const TextFace* DejaVu() { return FindTextFaceUtf8("DejaVu Sans"); }
+
+// The line spacing, in ems, that the installed DejaVu Sans file declares.
+const float kLineHeightDejaVu = [] {
+  const double spacing = testing::FontFileLineSpacing("DejaVu Sans");
+  EXPECT_GT(spacing, 1.0) << "DejaVu Sans declares no line spacing";
+  return static_cast<float>(spacing);
+}();
 
 float OutlineWidth(const TextFace* face, std::u16string_view text, float em = 12.0f,
                    int flags = 0) {
@@ -217,8 +224,29 @@ TEST(TextEngineTest, LayoutWrapsWithinTheWidth) {
     EXPECT_NEAR(lines, std::round(lines), 1e-3);
     previous_height = r.Height;
   }
-  // A word longer than the line is split between characters.
-  EXPECT_NEAR(Layout(u"WWWWWWWWWW", 25).Height, 5 * line, 1e-3);
+  // A word longer than the line is split between characters: two and a half
+  // letters wide holds two letters a line.
+  const float w = Layout(u"W", 0).Width;
+  EXPECT_NEAR(Layout(u"WWWWWWWWWW", 2.5f * w).Height, 5 * line, 1e-3);
+  EXPECT_NEAR(Layout(u"WWWWWWWWWW", 0).Width, 10 * w, 1e-3);
+}
+
+// Ideographs take their advances side by side: a text is as wide as its
+// parts, whichever way it is cut.
+TEST(TextEngineTest, LayoutWidthIsTheSumOfItsParts) {
+  const TextFace* face = FindTextFaceUtf8("WenQuanYi Micro Hei");
+  ASSERT_NE(face, nullptr);
+  const std::u16string text = u"联系人列表搜索结果";
+  auto width = [face](std::u16string_view t) {
+    return MeasureTextLayout(face, 9, t, Gdiplus::RectF(0, 0, 0, 0), nullptr).Width;
+  };
+  const float whole = width(text);
+  EXPECT_GT(whole, 0);
+  for (std::size_t cut = 1; cut < text.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const std::u16string_view view(text);
+    EXPECT_NEAR(width(view.substr(0, cut)) + width(view.substr(cut)), whole, 1e-3);
+  }
 }
 
 TEST(TextEngineTest, LineEndsAgreeInBothModes) {

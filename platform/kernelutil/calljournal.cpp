@@ -3,6 +3,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/common/kzcore.h"
+
 namespace platform {
 namespace {
 
@@ -29,3 +31,9 @@ std::vector<std::wstring> TakeCallJournal() {
 }
 
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::TakeCallJournal(); });
+}  // namespace

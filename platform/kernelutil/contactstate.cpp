@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "platform/common/kzcore.h"
 #include "platform/kernelutil/calljournal.h"
 
 namespace {
@@ -52,3 +53,9 @@ void ClearContactsOnline() {
   Online().clear();
 }
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::ClearContactsOnline(); });
+}  // namespace

@@ -6,6 +6,7 @@
 
 #include "platform/common/convert.h"
 #include "platform/common/datafolders.h"
+#include "platform/common/kzcore.h"
 #include "platform/common/refcounted.h"
 #include "platform/kernelutil/accountservice.h"
 
@@ -96,3 +97,9 @@ HRESULT CreateMemoryNetworkService(DWORD address_host_order, IKZNetworkService**
   return S_OK;
 }
 }  // namespace platform
+
+namespace {
+// A fresh platform world starts from here (platform::ResetPlatformWorld).
+[[maybe_unused]] const bool kResetWithTheWorld =
+    platform::internal::AtWorldReset([] { platform::SetSession(platform::SessionInfo{}); });
+}  // namespace

@@ -22,7 +22,6 @@ class MenuServicesTest : public platform::testing::PlatformTest {
  protected:
   void SetUp() override {
     PlatformTest::SetUp();
-    platform::TakeCallJournal();
     data_->fre_groups = {{3, L"Team"}};
     data_->shortcut_allowed = {5};
     data_->shortcut_present = {6};
@@ -30,9 +29,6 @@ class MenuServicesTest : public platform::testing::PlatformTest {
   }
   void TearDown() override {
     services_ = nullptr;
-    platform::ResetAFUtil();
-    platform::ClearContactsOnline();
-    platform::TakeCallJournal();
     PlatformTest::TearDown();
   }
   template <class I>

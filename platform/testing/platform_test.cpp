@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/common/convert.h"
 #include "platform/common/datafolders.h"
 #include "platform/common/kzassert.h"
 #include "platform/common/kzfs.h"
@@ -21,6 +22,7 @@ void PlatformTest::SetUp() {
   setenv("TZ", "UTC", 1);
   tzset();
   live_at_start_ = UnaccountedObjectCount();
+  ResetPlatformWorld();
   CreateCoreHost(&core_);
   InstallCore(core_.Get());
   sink_ = AddLogSink([this](const LogEntry& e) { logs_.push_back(e); });
@@ -58,9 +60,7 @@ void PlatformTest::TearDown() {
   core_ = nullptr;
   RemoveLogSink(sink_);
   SetAssertHandler(nullptr);
-  SetClock(nullptr);
-  SetSession(SessionInfo{});
-  ResetStringTable();
+  ResetPlatformWorld();
   ResetFileSystems();
   CloseStores();
   SetDialogProvider(nullptr);
@@ -79,6 +79,12 @@ void PlatformTest::TearDown() {
   }
   // Objects declared as kept for the process (lifetime.h) are not leaks.
   EXPECT_EQ(UnaccountedObjectCount(), live_at_start_) << "platform objects leaked";
+  for (std::size_t i = claimed_asserts_; i < asserts_.size(); ++i) {
+    const AssertRecord& a = asserts_[i];
+    ADD_FAILURE() << "assertion the test did not claim: "
+                  << Util::Convert::Utf8FromWS(a.expression.c_str(), -1).GetString() << " at "
+                  << Util::Convert::Utf8FromWS(a.file.c_str(), -1).GetString() << ":" << a.line;
+  }
 }
 
 std::vector<std::wstring> PlatformTest::LogMessages() const {

@@ -2,13 +2,15 @@
 // records and assertions, a fixed clock and session, a fresh temporary data
 // folder (so the profile store, the key-value data and the file systems start
 // empty and nothing is written outside it), a recording dialog provider,
-// and, at the end, the check that no platform object is left alive apart
-// from those declared as kept for the process (platform/common/lifetime.h).
+// and, at the end, the checks that no platform object is left alive apart
+// from those declared as kept for the process (platform/common/lifetime.h),
+// and that every assertion the test raised was claimed by the test.
 #ifndef WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 #define WRENUTIL_PLATFORM_TESTING_PLATFORM_TEST_H_
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -43,7 +45,12 @@ class PlatformTest : public ::testing::Test {
   void RemoveCore();
 
   const std::vector<LogEntry>& logs() const { return logs_; }
-  const std::vector<AssertRecord>& asserts() const { return asserts_; }
+  // The captured assertions. Reading them claims them: at its end the test
+  // fails on any assertion it never looked at.
+  const std::vector<AssertRecord>& asserts() const {
+    claimed_asserts_ = asserts_.size();
+    return asserts_;
+  }
   void ClearLogs() { logs_.clear(); }
   // The messages of the captured records, in order.
   std::vector<std::wstring> LogMessages() const;
@@ -64,6 +71,7 @@ class PlatformTest : public ::testing::Test {
   CKZComPtr<IKZCoreHost> core_;
   std::vector<LogEntry> logs_;
   std::vector<AssertRecord> asserts_;
+  mutable std::size_t claimed_asserts_ = 0;
   int sink_ = 0;
   int assert_answer_ = 0;
   std::int64_t live_at_start_ = 0;

@@ -110,16 +110,10 @@ class MenuTest : public platform::testing::PlatformTest {
     platform::CreateMemoryOrgMembershipService({kSelf, kMember, kMember2}, &org);
     AddService(IKZOrgMembershipService::kIid, org);
     SetAccountFlags(0);
-    platform::ClearContactsOnline();
     platform::SetContactOnline(kSelf, 1);
-    platform::ResetAFUtil();
-    platform::TakeCallJournal();
   }
   void TearDown() override {
     services_ = nullptr;
-    platform::ClearContactsOnline();
-    platform::ResetAFUtil();
-    platform::TakeCallJournal();
     PlatformTest::TearDown();
   }
 
