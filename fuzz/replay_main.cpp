@@ -23,8 +23,7 @@ int main(int argc, char** argv) {
       std::ifstream in(file, std::ios::binary);
       std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
                               std::istreambuf_iterator<char>());
-      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                             bytes.size());
+      LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
       ++runs;
     }
   }

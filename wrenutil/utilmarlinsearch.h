@@ -64,8 +64,7 @@ inline constexpr BYTE kKeyHasOther = 0x08;       // any other single-byte char
 // GBK form are skipped). Appends to `runs` (not cleared first) every maximal
 // run of consecutive double-byte characters, in key order. An empty key
 // leaves the mask 0 and `runs` unchanged.
-WRENUTIL_API void AnalyseKey(const CKZStringW& key, BYTE& mask,
-                             std::vector<CKZStringW>& runs);
+WRENUTIL_API void AnalyseKey(const CKZStringW& key, BYTE& mask, std::vector<CKZStringW>& runs);
 
 // Matches one field of one record. `key` must already be lower case; `mask`
 // and `runs` come from AnalyseKey on that key (`runs` may be null: no run).
@@ -77,9 +76,8 @@ WRENUTIL_API void AnalyseKey(const CKZStringW& key, BYTE& mask,
 // (borrowed; may be null) copied in, and returns 1; else returns 0. An empty
 // `content` is no hit; an empty key or a null `hits` is asserted (line 621)
 // and gives 0.
-WRENUTIL_API int MatchFiled(BYTE mask, const CKZStringW& field_name,
-                            const CKZStringW& content, const CKZStringW& key,
-                            IKZArray* hits, std::vector<CKZStringW>* runs,
+WRENUTIL_API int MatchFiled(BYTE mask, const CKZStringW& field_name, const CKZStringW& content,
+                            const CKZStringW& key, IKZArray* hits, std::vector<CKZStringW>* runs,
                             IKZDataRead* record);
 
 // Checks one key against one text. The key is lower-cased and analysed; a key
@@ -87,8 +85,7 @@ WRENUTIL_API int MatchFiled(BYTE mask, const CKZStringW& field_name,
 // `hits` is not null, stores in *hits a new array holding the one hit record
 // (empty field name, no record fields), with one reference for the caller.
 // Otherwise returns 0 and does not write *hits.
-WRENUTIL_API int DoMatch(const CKZStringW& key, const CKZStringW& content,
-                         IKZArray** hits);
+WRENUTIL_API int DoMatch(const CKZStringW& key, const CKZStringW& content, IKZArray** hits);
 
 // The search drivers. Each lower-cases `key`, analyses it, and visits the
 // records of `items` (borrowed) in index order, trying the record's texts
@@ -107,8 +104,8 @@ WRENUTIL_API int DoMatch(const CKZStringW& key, const CKZStringW& content,
 // DoSearch visits the string fields named in `fields`, in order. A missing
 // or empty field is no hit.
 WRENUTIL_API long DoSearch(const CKZStringW& key, IKZArrayRead* items,
-                           const std::vector<CKZStringA>& fields,
-                           std::uint32_t limit, IKZArray** result);
+                           const std::vector<CKZStringA>& fields, std::uint32_t limit,
+                           IKZArray** result);
 
 // DoSearch2 visits the string fields, then each element of the string-array
 // fields `array_fields`, then each element of the unsigned 64-bit array
@@ -119,8 +116,8 @@ WRENUTIL_API long DoSearch(const CKZStringW& key, IKZArrayRead* items,
 WRENUTIL_API long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
                             const std::vector<CKZStringA>& fields,
                             const std::vector<CKZStringA>& array_fields,
-                            const std::vector<CKZStringA>& number_fields,
-                            std::uint32_t limit, IKZArray** result);
+                            const std::vector<CKZStringA>& number_fields, std::uint32_t limit,
+                            IKZArray** result);
 
 // DoSearch_Address visits the string fields, then (when `search_lm` is
 // non-zero) the "uint64_account" of each record of the array "rpt_str_lm" as
@@ -128,9 +125,8 @@ WRENUTIL_API long DoSearch2(const CKZStringW& key, IKZArrayRead* items,
 // each record of the array "rpt_str_mobile_phone"; a phone hit also gets the
 // uint32 field "nSearchHitMobilephoneIndex", the index of the phone entry.
 WRENUTIL_API long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
-                                   const std::vector<CKZStringA>& fields,
-                                   int search_lm, int search_phones,
-                                   std::uint32_t limit, IKZArray** result);
+                                   const std::vector<CKZStringA>& fields, int search_lm,
+                                   int search_phones, std::uint32_t limit, IKZArray** result);
 
 // ---------------------------------------------------------------------------
 // Steps of the matcher and of the drivers, exported for tests and tools.
@@ -142,23 +138,20 @@ WRENUTIL_API long DoSearch_Address(const CKZStringW& key, IKZArrayRead* items,
 // returns 1 with `position` and `length` set; else 0 (position -1 and length
 // 0 once the texts were found non-empty). A key without a GBK form in the
 // spelling-aware mode is asserted (line 676).
-WRENUTIL_API int Match(const CKZStringW& content, const CKZStringW& key,
-                       int spell_mode, std::vector<CKZStringW>* runs,
-                       int& position, int& length);
+WRENUTIL_API int Match(const CKZStringW& content, const CKZStringW& key, int spell_mode,
+                       std::vector<CKZStringW>* runs, int& position, int& length);
 
 // Appends one hit record to `hits` (see the file comment). Null `hits` is
 // ignored.
 WRENUTIL_API void InsertMatchedItem(IKZArray* hits, const CKZStringW& content,
-                                    const CKZStringW& field_name, int position,
-                                    int length, IKZDataRead* record);
+                                    const CKZStringW& field_name, int position, int length,
+                                    IKZDataRead* record);
 
 // Match, then InsertMatchedItem on a match; 1 when a hit record was written.
 // Empty content: 0. Empty key or null hits: asserted (line 621), 0.
-WRENUTIL_API int MatchAndInsert(const CKZStringW& field_name,
-                                const CKZStringW& content,
-                                const CKZStringW& key, IKZArray* hits,
-                                int spell_mode, std::vector<CKZStringW>* runs,
-                                IKZDataRead* record);
+WRENUTIL_API int MatchAndInsert(const CKZStringW& field_name, const CKZStringW& content,
+                                const CKZStringW& key, IKZArray* hits, int spell_mode,
+                                std::vector<CKZStringW>* runs, IKZDataRead* record);
 
 // The value of configuration item `name`: from the service
 // {72D031DF-6250-4136-B387-D5C432A5F472}, or, when that service is missing

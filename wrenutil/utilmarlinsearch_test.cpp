@@ -88,8 +88,8 @@ TEST_F(SearchTest, AnalyseKeyClassifiesAndCollectsRuns) {
       {L"张a三", 0x05, {L"张", L"三"}},
       {L"Z", 0x04, {}},
       {L"#", 0x08, {}},
-      {L"\u20AC", 0x08, {}},               // the euro sign is one byte in 936
-      {L"，。", 0x01, {L"，。"}},          // double-byte symbols
+      {L"\u20AC", 0x08, {}},                           // the euro sign is one byte in 936
+      {L"，。", 0x01, {L"，。"}},                      // double-byte symbols
       {L"张" + kEmoji + L"三", 0x01, {L"张", L"三"}},  // skipped, ends the run
       {kEmoji, 0x00, {}},
       {L"a" + kEmoji + L"1", 0x06, {}},
@@ -137,8 +137,7 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
       {"text lower-cased", L"Zhang San", L"san", 0, {}, 1, 6, 3},
       {"key not lower-cased", L"Zhang", L"Zh", 0, {}, 0, -1, 0},
       {"non-ASCII lower-cased", L"\u00C9COLE", L"\u00E9c", 0, {}, 1, 0, 2},
-      {"zero character is text", std::wstring(L"a\0b", 3), L"b", 0, {}, 1, 2,
-       1},
+      {"zero character is text", std::wstring(L"a\0b", 3), L"b", 0, {}, 1, 2, 1},
       {"plain mode ignores spelling", L"张三", L"zs", 0, {}, 0, -1, 0},
       // Spelling mode: initials, one spelling's prefix, a run of spellings.
       {"initials", L"张三", L"zs", 1, {}, 1, 0, 2},
@@ -159,20 +158,16 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
       {"letters and digits", L"a1b2", L"a1b", 1, {}, 1, 0, 3},
       {"initials reset at a letter", L"张a三", L"zs", 1, {}, 0, -1, 0},
       {"initials across a letter", L"张a三", L"zas", 1, {}, 0, -1, 0},
-      {"initials skip what has no GBK form", L"张" + kEmoji + L"三", L"zs", 1,
-       {}, 1, 1, 2},
-      {"position counts wide characters", kEmoji + L"小明", L"xm", 1, {}, 1, 1,
-       2},
-      {"zero character is skipped", std::wstring(L"\u5F20\0\u4E09", 3),
-       L"zs", 1, {}, 1, 1, 2},
+      {"initials skip what has no GBK form", L"张" + kEmoji + L"三", L"zs", 1, {}, 1, 1, 2},
+      {"position counts wide characters", kEmoji + L"小明", L"xm", 1, {}, 1, 1, 2},
+      {"zero character is skipped", std::wstring(L"\u5F20\0\u4E09", 3), L"zs", 1, {}, 1, 1, 2},
       {"upper-case text spells", L"ZHANG", L"zha", 1, {}, 1, 0, 3},
       // After a restart the initials keep the re-examined characters' letters:
       // 啊吧 spells a, ba; the key abb is found as initials a + b + b.
       {"initials after a restart", L"\u554A\u5427", L"abb", 1, {}, 1, -1, 3},
       // The order test of the runs.
       {"runs in order", L"张三李四", L"x", 1, {L"张", L"李"}, 0, -1, 0},
-      {"runs in order, spelled", L"张三李四", L"zsl", 1, {L"张", L"李"}, 1, 0,
-       3},
+      {"runs in order, spelled", L"张三李四", L"zsl", 1, {L"张", L"李"}, 1, 0, 3},
       {"runs out of order", L"李四张三", L"lszs", 1, {L"张", L"李"}, 0, -1, 0},
       {"run repeated", L"张x张", L"zhangxzhang", 1, {L"张", L"张"}, 0, -1, 0},
       {"run missing", L"张三", L"zs", 1, {L"李"}, 0, -1, 0},
@@ -184,9 +179,8 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
     for (const std::wstring& r : c.runs) runs.emplace_back(r);
     int position = 99;
     int length = 99;
-    int matched = Match(CKZStringW(c.content), CKZStringW(c.key),
-                        c.spell_mode, c.runs.empty() ? nullptr : &runs,
-                        position, length);
+    int matched = Match(CKZStringW(c.content), CKZStringW(c.key), c.spell_mode,
+                        c.runs.empty() ? nullptr : &runs, position, length);
     EXPECT_EQ(matched, c.matched);
     EXPECT_EQ(position, c.position);
     EXPECT_EQ(length, c.length);
@@ -197,15 +191,12 @@ TEST_F(SearchTest, MatchFollowsItsRules) {
 TEST_F(SearchTest, MatchRejectsEmptyTextsAndUnconvertibleKeys) {
   int position = 99;
   int length = 99;
-  EXPECT_EQ(Match(CKZStringW(L""), CKZStringW(L"a"), 1, nullptr, position,
-                  length), 0);
-  EXPECT_EQ(Match(CKZStringW(L"a"), CKZStringW(L""), 0, nullptr, position,
-                  length), 0);
+  EXPECT_EQ(Match(CKZStringW(L""), CKZStringW(L"a"), 1, nullptr, position, length), 0);
+  EXPECT_EQ(Match(CKZStringW(L"a"), CKZStringW(L""), 0, nullptr, position, length), 0);
   EXPECT_EQ(position, 99) << "empty texts leave the outputs alone";
   EXPECT_TRUE(asserts().empty());
 
-  EXPECT_EQ(Match(CKZStringW(L"abc"), CKZStringW(L"a" + kEmoji), 1, nullptr,
-                  position, length), 0);
+  EXPECT_EQ(Match(CKZStringW(L"abc"), CKZStringW(L"a" + kEmoji), 1, nullptr, position, length), 0);
   EXPECT_EQ(position, -1);
   EXPECT_EQ(AssertLines(), std::vector<int>{676});
 }
@@ -217,10 +208,9 @@ TEST_F(SearchTest, MatchRejectsEmptyTextsAndUnconvertibleKeys) {
 // keys are cut from the spellings of the text, so that hits, restarts and
 // near misses are common.
 TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
-  const std::wstring alphabet =
-      std::wstring(L"aAbBgGhHnNsSwWzZiIeEuUvVkK019 -_.\u212A") +
-      L"张章王汪李黎赵曾单吕女长三山小明伟为安啊吧爸中文，。（Ａｂ０Éé" + kEmoji +
-      std::wstring(1, L'\0');
+  const std::wstring alphabet = std::wstring(L"aAbBgGhHnNsSwWzZiIeEuUvVkK019 -_.\u212A") +
+                                L"张章王汪李黎赵曾单吕女长三山小明伟为安啊吧爸中文，。（Ａｂ０Éé" +
+                                kEmoji + std::wstring(1, L'\0');
   std::mt19937 rng(4241);
   auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
   auto random_text = [&](std::size_t max) {
@@ -249,8 +239,11 @@ TEST_F(SearchTest, MatchAgreesWithItsLiteralRules) {
         if (round % 8 == 1) key.insert(pick(key.size() + 1), 1, content[pick(content.size())]);
         break;
       }
-      case 2: key = random_text(4); break;
-      default: key = content.substr(pick(content.size()), 1 + pick(4));
+      case 2:
+        key = random_text(4);
+        break;
+      default:
+        key = content.substr(pick(content.size()), 1 + pick(4));
     }
     // Callers lower-case the key; Match itself takes it as given.
     CKZStringW lowered(key);
@@ -355,25 +348,25 @@ TEST_F(SearchTest, MatchAndInsertAssertsOnEmptyKeyOrNoArray) {
   CKZComPtr<IKZArray> hits;
   ASSERT_EQ(Util::Data::CreateKZArray(&hits), 1);
   const CKZStringW name(L"f");
-  EXPECT_EQ(MatchAndInsert(name, CKZStringW(L""), CKZStringW(L""), nullptr, 0,
-                           nullptr, nullptr), 0)
+  EXPECT_EQ(MatchAndInsert(name, CKZStringW(L""), CKZStringW(L""), nullptr, 0, nullptr, nullptr), 0)
       << "an empty text is no hit, before any check";
   EXPECT_TRUE(asserts().empty());
-  EXPECT_EQ(MatchAndInsert(name, CKZStringW(L"abc"), CKZStringW(L""), hits, 0,
-                           nullptr, nullptr), 0);
-  EXPECT_EQ(MatchAndInsert(name, CKZStringW(L"abc"), CKZStringW(L"a"),
-                           nullptr, 0, nullptr, nullptr), 0);
-  EXPECT_EQ(MatchFiled(0x04, name, CKZStringW(L"abc"), CKZStringW(L"a"),
-                       nullptr, nullptr, nullptr), 0);
+  EXPECT_EQ(MatchAndInsert(name, CKZStringW(L"abc"), CKZStringW(L""), hits, 0, nullptr, nullptr),
+            0);
+  EXPECT_EQ(
+      MatchAndInsert(name, CKZStringW(L"abc"), CKZStringW(L"a"), nullptr, 0, nullptr, nullptr), 0);
+  EXPECT_EQ(MatchFiled(0x04, name, CKZStringW(L"abc"), CKZStringW(L"a"), nullptr, nullptr, nullptr),
+            0);
   // A mixed key whose GBK form fails spells to nothing: the retry asserts.
   std::vector<CKZStringW> runs{CKZStringW(L"张")};
-  EXPECT_EQ(MatchFiled(0x05, name, CKZStringW(L"张三"),
-                       CKZStringW(L"张" + kEmoji), hits, &runs, nullptr), 0);
+  EXPECT_EQ(
+      MatchFiled(0x05, name, CKZStringW(L"张三"), CKZStringW(L"张" + kEmoji), hits, &runs, nullptr),
+      0);
   EXPECT_EQ(AssertLines(), (std::vector<int>{621, 621, 621, 676, 621}));
   EXPECT_EQ(Dump(hits), "[]") << "no partial hit record";
   // A mixed mask with no runs vector is no hit after the first attempt.
-  EXPECT_EQ(MatchFiled(0x05, name, CKZStringW(L"张三"), CKZStringW(L"李s"),
-                       hits, nullptr, nullptr), 0);
+  EXPECT_EQ(MatchFiled(0x05, name, CKZStringW(L"张三"), CKZStringW(L"李s"), hits, nullptr, nullptr),
+            0);
   EXPECT_EQ(DoMatch(CKZStringW(L"a"), CKZStringW(L"a"), nullptr), 1);
 }
 
@@ -387,8 +380,9 @@ TEST_F(SearchTest, HitRecordCopiesTheRecordThenAddsTheHit) {
                     "rpt": [{"a": 1}]})",
                 &record, &error),
             S_OK);
-  EXPECT_EQ(MatchFiled(0x04, CKZStringW(L"strName"), CKZStringW(L"张三"),
-                       CKZStringW(L"s"), hits, nullptr, record), 1);
+  EXPECT_EQ(MatchFiled(0x04, CKZStringW(L"strName"), CKZStringW(L"张三"), CKZStringW(L"s"), hits,
+                       nullptr, record),
+            1);
   InsertMatchedItem(hits, CKZStringW(L"x"), CKZStringW(L""), -1, 0, nullptr);
   InsertMatchedItem(nullptr, CKZStringW(L"x"), CKZStringW(L""), 0, 0, record);
   // Fields in the order written: the record's (a same-named field keeps its
@@ -405,10 +399,9 @@ TEST_F(SearchTest, HitRecordCopiesTheRecordThenAddsTheHit) {
     first->GetFieldTypeAt(i, &type);
     names.push_back(std::wstring(name.c_str()) + L"/" + std::to_wstring(type));
   }
-  EXPECT_EQ(names, (std::vector<std::wstring>{
-                       L"dwUin/6", L"strName/8", L"nHitPos/7", L"rpt/12",
-                       L"nHitLen/7", L"strMatchedContent/8",
-                       L"strMatchedFieldName/8"}));
+  EXPECT_EQ(names, (std::vector<std::wstring>{L"dwUin/6", L"strName/8", L"nHitPos/7", L"rpt/12",
+                                              L"nHitLen/7", L"strMatchedContent/8",
+                                              L"strMatchedFieldName/8"}));
   std::vector<Hit> got = Hits(hits);
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0].position, 1);
@@ -460,17 +453,15 @@ std::vector<std::string> Summary(IKZArrayRead* hits) {
     hit->GetInt32("nHitPos", &position);
     hit->GetInt32("nHitLen", &length);
     std::wstring f = field.c_str();
-    out.push_back(std::to_string(uin) + ":" + std::string(f.begin(), f.end()) +
-                  ":" + std::to_string(position) + ":" +
-                  std::to_string(length));
+    out.push_back(std::to_string(uin) + ":" + std::string(f.begin(), f.end()) + ":" +
+                  std::to_string(position) + ":" + std::to_string(length));
   }
   return out;
 }
 
 TEST_F(SearchTest, DoSearchVisitsFieldsInOrderWithOneHitPerRecord) {
   CKZComPtr<IKZArray> items = Items(kContacts);
-  const std::vector<CKZStringA> fields{"strName", "strEnglishName",
-                                       "strMobile"};
+  const std::vector<CKZStringA> fields{"strName", "strEnglishName", "strMobile"};
   struct Case {
     const char* what;
     std::wstring key;
@@ -479,17 +470,20 @@ TEST_F(SearchTest, DoSearchVisitsFieldsInOrderWithOneHitPerRecord) {
     std::vector<std::string> hits;
   };
   const Case cases[] = {
-      {"digits", L"138", fields, 100,
-       {"1:strMobile:0:3", "2:strMobile:0:3", "5:strMobile:0:3"}},
-      {"first field wins", L"s", fields, 100,
+      {"digits", L"138", fields, 100, {"1:strMobile:0:3", "2:strMobile:0:3", "5:strMobile:0:3"}},
+      {"first field wins",
+       L"s",
+       fields,
+       100,
        {"1:strName:1:1", "2:strName:1:1", "4:strEnglishName:0:1"}},
-      {"caller's order", L"s", {"strEnglishName", "strName"}, 100,
+      {"caller's order",
+       L"s",
+       {"strEnglishName", "strName"},
+       100,
        {"1:strEnglishName:6:1", "2:strEnglishName:3:1", "4:strEnglishName:0:1"}},
-      {"key lower-cased", L"ZHAO", fields, 100,
-       {"4:strEnglishName:4:4", "5:strName:0:1"}},
+      {"key lower-cased", L"ZHAO", fields, 100, {"4:strEnglishName:4:4", "5:strName:0:1"}},
       {"limit 0 gives one hit", L"138", fields, 0, {"1:strMobile:0:3"}},
-      {"limit 1 gives two hits", L"138", fields, 1,
-       {"1:strMobile:0:3", "2:strMobile:0:3"}},
+      {"limit 1 gives two hits", L"138", fields, 1, {"1:strMobile:0:3", "2:strMobile:0:3"}},
       {"missing field", L"1", {"strNothing"}, 100, {}},
       // Record 6 keeps its fields in another order, its phone as a number.
       {"another shape", L"qian", fields, 100, {"6:strName:0:1"}},
@@ -533,21 +527,12 @@ TEST_F(SearchTest, DriversLeaveTheOutPointerAloneWhenNothingRuns) {
       run([&](IKZArray** r) { return DoSearch(key, none, fields, 9, r); }),
       run([&](IKZArray** r) { return DoSearch(key, items, empty, 9, r); }),
       run([&](IKZArray** r) { return DoSearch(emoji, items, fields, 9, r); }),
-      run([&](IKZArray** r) {
-        return DoSearch2(blank, items, fields, empty, empty, 9, r);
-      }),
-      run([&](IKZArray** r) {
-        return DoSearch2(key, items, empty, empty, empty, 9, r);
-      }),
-      run([&](IKZArray** r) {
-        return DoSearch_Address(key, nullptr, fields, 1, 1, 9, r);
-      }),
-      run([&](IKZArray** r) {
-        return DoSearch_Address(key, items, empty, 0, 0, 9, r);
-      }),
+      run([&](IKZArray** r) { return DoSearch2(blank, items, fields, empty, empty, 9, r); }),
+      run([&](IKZArray** r) { return DoSearch2(key, items, empty, empty, empty, 9, r); }),
+      run([&](IKZArray** r) { return DoSearch_Address(key, nullptr, fields, 1, 1, 9, r); }),
+      run([&](IKZArray** r) { return DoSearch_Address(key, items, empty, 0, 0, 9, r); }),
   };
-  const long expected[] = {E_INVALIDARG, E_INVALIDARG, 0, 0, 0,
-                           E_INVALIDARG, 0,            E_INVALIDARG, 0};
+  const long expected[] = {E_INVALIDARG, E_INVALIDARG, 0, 0, 0, E_INVALIDARG, 0, E_INVALIDARG, 0};
   for (std::size_t i = 0; i < std::size(cases); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(cases[i].code, expected[i]);
@@ -571,8 +556,7 @@ TEST_F(SearchTest, DoSearch2VisitsArraysAndFiltersLmNumbers) {
     {"dwUin": 3, "strName": "王五", "rpt_uint64_lm": [1, "x", {"@u64": 5}]}
   ])");
   CKZComPtr<IKZOrgMembershipHost> members;
-  ASSERT_EQ(platform::CreateMemoryOrgMembershipService({1, 770}, &members),
-            S_OK);
+  ASSERT_EQ(platform::CreateMemoryOrgMembershipService({1, 770}, &members), S_OK);
   CKZComPtr<IKZServerConfigService> config;
   ASSERT_EQ(platform::CreateMemoryServerConfigService({}, &config), S_OK);
   AddService(IKZServerConfigService::kIid, config);
@@ -590,18 +574,15 @@ TEST_F(SearchTest, DoSearch2VisitsArraysAndFiltersLmNumbers) {
   const Case cases[] = {
       {"string array element", L"", L"zz", {"1:rpt_str_alias:0:2"}},
       {"string field first", L"", L"s", {"1:strName:1:1", "2:strName:1:1"}},
-      {"numbers, unfiltered", L"", L"77",
-       {"1:rpt_uint64_lm:0:2", "2:rpt_uint64_lm:0:2"}},
+      {"numbers, unfiltered", L"", L"77", {"1:rpt_uint64_lm:0:2", "2:rpt_uint64_lm:0:2"}},
       // 4294967297 has the low half 1, a member; 77 and 5 are not members.
-      {"numbers, filtered", L"1", L"7",
-       {"1:rpt_uint64_lm:6:1", "2:rpt_uint64_lm:0:1"}},
-      {"filtered out, next field", L"1", L"77",
-       {"1:rpt_uint64_other:0:2", "2:rpt_uint64_lm:0:2"}},
-      {"filtered by low half", L"1", L"4294967297",
-       {"1:rpt_uint64_lm:0:10"}},
-      {"unreadable number reads 0", L"", L"0",
-       {"1:rpt_uint64_other:2:1", "2:rpt_uint64_lm:2:1",
-        "3:rpt_uint64_lm:0:1"}},
+      {"numbers, filtered", L"1", L"7", {"1:rpt_uint64_lm:6:1", "2:rpt_uint64_lm:0:1"}},
+      {"filtered out, next field", L"1", L"77", {"1:rpt_uint64_other:0:2", "2:rpt_uint64_lm:0:2"}},
+      {"filtered by low half", L"1", L"4294967297", {"1:rpt_uint64_lm:0:10"}},
+      {"unreadable number reads 0",
+       L"",
+       L"0",
+       {"1:rpt_uint64_other:2:1", "2:rpt_uint64_lm:2:1", "3:rpt_uint64_lm:0:1"}},
       {"other value is no filter", L"2", L"5", {"3:rpt_uint64_lm:0:1"}},
   };
   CKZComPtr<IKZArrayRead> foreign = platform::testing::ForeignArray(items);
@@ -619,8 +600,7 @@ TEST_F(SearchTest, DoSearch2VisitsArraysAndFiltersLmNumbers) {
   core()->RegisterService(IKZOrgMembershipService::kIid, nullptr);
   config->SetConfigString(L"hide_clm_number", L"1");
   CKZComPtr<IKZArray> result;
-  EXPECT_EQ(DoSearch2(CKZStringW(L"5"), items, fields, arrays, numbers, 100,
-                      &result), 0);
+  EXPECT_EQ(DoSearch2(CKZStringW(L"5"), items, fields, arrays, numbers, 100, &result), 0);
   EXPECT_EQ(Summary(result), std::vector<std::string>{});
   EXPECT_TRUE(asserts().empty());
 }
@@ -643,8 +623,12 @@ TEST_F(SearchTest, DoSearchAddressMarksThePhoneEntry) {
     std::vector<DWORD> phone_index;  // per hit; 99: field absent
   };
   const Case cases[] = {
-      {"second phone", L"1382222", 1, 1,
-       {"1:rpt_str_mobile_phone:0:7", "2:rpt_str_mobile_phone:0:7"}, {1, 1}},
+      {"second phone",
+       L"1382222",
+       1,
+       1,
+       {"1:rpt_str_mobile_phone:0:7", "2:rpt_str_mobile_phone:0:7"},
+       {1, 1}},
       {"phones off", L"1382222", 1, 0, {}, {}},
       {"lm account", L"9111", 1, 1, {"1:rpt_str_lm:0:4"}, {99}},
       {"lm without account reads 0", L"0", 1, 0, {"1:rpt_str_lm:0:1"}, {99}},
@@ -670,10 +654,8 @@ TEST_F(SearchTest, DoSearchAddressMarksThePhoneEntry) {
   }
   // Only the string fields: the flags alone make a search.
   CKZComPtr<IKZArray> result;
-  EXPECT_EQ(DoSearch_Address(CKZStringW(L"137"), items, {}, 0, 1, 0, &result),
-            0);
-  EXPECT_EQ(Summary(result),
-            std::vector<std::string>{"1:rpt_str_mobile_phone:0:3"});
+  EXPECT_EQ(DoSearch_Address(CKZStringW(L"137"), items, {}, 0, 1, 0, &result), 0);
+  EXPECT_EQ(Summary(result), std::vector<std::string>{"1:rpt_str_mobile_phone:0:3"});
 }
 
 TEST_F(SearchTest, ConfigStringFallsBackToTheSecondService) {
@@ -683,9 +665,7 @@ TEST_F(SearchTest, ConfigStringFallsBackToTheSecondService) {
                 {{L"a", L"server"}, {L"hide_clm_number", L"0"}}, &server),
             S_OK);
   ASSERT_EQ(platform::CreateMemoryLocalConfigService(
-                {{L"a", L"local"}, {L"b", L"local b"},
-                 {L"hide_clm_number", L"1"}},
-                &local),
+                {{L"a", L"local"}, {L"b", L"local b"}, {L"hide_clm_number", L"1"}}, &local),
             S_OK);
   EXPECT_EQ(GetSearchConfigString(CKZStringW(L"a")), L"");
   EXPECT_FALSE(IsHideLMNumber());

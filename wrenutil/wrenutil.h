@@ -36,8 +36,8 @@
 // contact focus.
 #include "platform/kernelutil/autoreply.h"
 #include "platform/kernelutil/contactnames.h"
-#include "platform/kernelutil/tbarservices.h"
 #include "platform/kernelutil/rights.h"
+#include "platform/kernelutil/tbarservices.h"
 // Text and UI elements: fonts, elements and frames, the text engine.
 #include "platform/gf/gdiplus_types.h"
 #include "platform/gf/gf_element.h"
@@ -71,18 +71,18 @@
 #include "platform/kernelutil/configservice.h"
 #include "platform/kernelutil/orgmembership.h"
 #include "platform/koa/koa.h"
-#include "wrenutil/datadirs.h"
 #include "wrenutil/chatsession.h"
+#include "wrenutil/datadirs.h"
 #include "wrenutil/datareport.h"
 #include "wrenutil/marlinsdkutil/koadatautil.h"
+#include "wrenutil/searchsession.h"
 #include "wrenutil/tools.h"
 #include "wrenutil/ui.h"
 #include "wrenutil/utilgftbar.h"
-#include "wrenutil/searchsession.h"
 #include "wrenutil/utilmarlinsearch.h"
 #include "wrenutil/utilwrenconfigcenter.h"
 #include "wrenutil/utilwrenmenu.h"
-#include "wrenutil/wrencontact.h"
 #include "wrenutil/utilwrenmenu_frequent.h"
+#include "wrenutil/wrencontact.h"
 
 #endif  // WRENUTIL_WRENUTIL_WRENUTIL_H_

@@ -58,9 +58,8 @@ TEST_F(PanelServicesTest, ServesTheOrganisationAndCleansUp) {
   }
   // Everything it registered is gone again.
   CKZComPtr<IKZAutoReplyService> replies;
-  EXPECT_EQ(
-      host->core()->GetService(IKZAutoReplyService::kIid, reinterpret_cast<void**>(&replies)),
-      E_FAIL);
+  EXPECT_EQ(host->core()->GetService(IKZAutoReplyService::kIid, reinterpret_cast<void**>(&replies)),
+            E_FAIL);
   EXPECT_STREQ(Util::Contact::GetRawName(10002), L"");
 }
 

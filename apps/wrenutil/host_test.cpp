@@ -3,23 +3,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-
-#include "platform/afutil/afutil.h"
-#include "platform/common/kzjson.h"
-#include "platform/common/settingsstore.h"
-#include "wrenutil/datadirs.h"
-
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <set>
 #include <string>
 
+#include "platform/afutil/afutil.h"
 #include "platform/common/convert.h"
 #include "platform/common/kzcore.h"
+#include "platform/common/kzjson.h"
+#include "platform/common/settingsstore.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/kernelutil.h"
 #include "platform/testing/platform_test.h"
+#include "wrenutil/datadirs.h"
 
 namespace wrenutil_app {
 namespace {

@@ -142,8 +142,7 @@ ssize_t ReadCapped(void* cookie, char* buffer, std::size_t size) {
 
 }  // namespace
 
-CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error,
-                                  std::size_t limit) {
+CKZComPtr<IKZArray> ReadJsonArray(const std::string& path, std::string* error, std::size_t limit) {
   CKZComPtr<IKZArray> array;
   Descriptor file{OpenForReading(path, error)};
   if (file.fd < 0) return array;

@@ -14,11 +14,11 @@
 
 // Reports a broken precondition with the given expression text, source text
 // and line; breaks into an attached debugger when the handler answers 1.
-#define WREN_ASSERT_AT(expr_text, source_text, line)                \
-  do {                                                              \
-    if (::KZAssert((expr_text), (source_text), (line)) == 1) {      \
-      ::platform::DebugBreakIfAttached();                           \
-    }                                                               \
+#define WREN_ASSERT_AT(expr_text, source_text, line)           \
+  do {                                                         \
+    if (::KZAssert((expr_text), (source_text), (line)) == 1) { \
+      ::platform::DebugBreakIfAttached();                      \
+    }                                                          \
   } while (0)
 
 namespace wrenutil::internal {

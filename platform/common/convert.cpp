@@ -16,9 +16,9 @@ CKZStringW Utf8ToWS(const char* bytes, int length) {
 CKZStringW Utf8ToWS(const BYTE* bytes, int length) {
   std::wstring out;
   if (bytes == nullptr) return CKZStringW(std::move(out));
-  std::int32_t n = length < 0
-      ? static_cast<std::int32_t>(std::strlen(reinterpret_cast<const char*>(bytes)))
-      : length;
+  std::int32_t n =
+      length < 0 ? static_cast<std::int32_t>(std::strlen(reinterpret_cast<const char*>(bytes)))
+                 : length;
   out.reserve(static_cast<std::size_t>(n));
   std::int32_t i = 0;
   while (i < n) {
@@ -45,8 +45,6 @@ CKZStringA Utf8FromWS(const wchar_t* text, int length) {
   return CKZStringA(std::move(out));
 }
 
-CKZStringW UIntToStr(std::uint32_t value) {
-  return CKZStringW(std::to_wstring(value));
-}
+CKZStringW UIntToStr(std::uint32_t value) { return CKZStringW(std::to_wstring(value)); }
 
 }  // namespace Util::Convert

@@ -48,13 +48,10 @@ void Build(GbkTables* t) {
   t->decode_single[0] = 0;
 
   UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<UConverter, ConverterCloser> conv(
-      ucnv_open(kCodePage936, &status));
+  std::unique_ptr<UConverter, ConverterCloser> conv(ucnv_open(kCodePage936, &status));
   if (U_FAILURE(status) || conv == nullptr) return;
-  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr,
-                        nullptr, nullptr, &status);
-  ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr,
-                      nullptr, &status);
+  ucnv_setFromUCallBack(conv.get(), UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
+  ucnv_setToUCallBack(conv.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &status);
   if (U_FAILURE(status)) return;
 
   for (unsigned cp = 1; cp < 0x10000; ++cp) {
@@ -62,23 +59,20 @@ void Build(GbkTables* t) {
     UChar unit = static_cast<UChar>(cp);
     char bytes[8];
     status = U_ZERO_ERROR;
-    std::int32_t n =
-        ucnv_fromUChars(conv.get(), bytes, sizeof bytes, &unit, 1, &status);
+    std::int32_t n = ucnv_fromUChars(conv.get(), bytes, sizeof bytes, &unit, 1, &status);
     if (U_FAILURE(status)) continue;
     auto b0 = static_cast<unsigned char>(bytes[0]);
     if (n == 1 && !IsDBCSLeadByte(b0)) {
       t->encode[cp] = b0;
     } else if (n == 2 && IsDBCSLeadByte(b0)) {
-      t->encode[cp] = static_cast<std::uint16_t>(
-          b0 << 8 | static_cast<unsigned char>(bytes[1]));
+      t->encode[cp] = static_cast<std::uint16_t>(b0 << 8 | static_cast<unsigned char>(bytes[1]));
     }
   }
 
   auto decode = [&](const char* bytes, std::int32_t length) -> std::uint16_t {
     UChar units[4];
     status = U_ZERO_ERROR;
-    std::int32_t n =
-        ucnv_toUChars(conv.get(), units, 4, bytes, length, &status);
+    std::int32_t n = ucnv_toUChars(conv.get(), units, 4, bytes, length, &status);
     if (U_FAILURE(status) || n != 1) return 0;
     if (units[0] >= 0xD800 && units[0] <= 0xDFFF) return 0;
     return units[0];
@@ -160,8 +154,7 @@ wchar_t DecodeGbkCode(unsigned code) {
   }
   unsigned lead = code >> 8;
   if (code > 0xFFFF || lead < kFirstLead || lead > 0xFE) return 0;
-  return static_cast<wchar_t>(
-      t.decode_double[(lead - kFirstLead) * 0x100 + (code & 0xFF)]);
+  return static_cast<wchar_t>(t.decode_double[(lead - kFirstLead) * 0x100 + (code & 0xFF)]);
 }
 
 bool DecodeGbk(std::string_view bytes, std::wstring* out) {
@@ -208,8 +201,7 @@ bool GBKToUnicode(CKZStringW& out, const char* bytes, int length) {
     out.Empty();
     return false;
   }
-  std::size_t size = length < 0 ? std::strlen(bytes)
-                                : static_cast<std::size_t>(length);
+  std::size_t size = length < 0 ? std::strlen(bytes) : static_cast<std::size_t>(length);
   return platform::DecodeGbk(std::string_view(bytes, size), &out.str());
 }
 
@@ -218,8 +210,7 @@ bool UnicodeToGBK(CKZStringA& out, const wchar_t* text, int length) {
     out.Empty();
     return false;
   }
-  std::size_t size = length < 0 ? std::wcslen(text)
-                                : static_cast<std::size_t>(length);
+  std::size_t size = length < 0 ? std::wcslen(text) : static_cast<std::size_t>(length);
   return platform::EncodeGbk(std::wstring_view(text, size), &out.str());
 }
 

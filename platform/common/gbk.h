@@ -22,9 +22,7 @@
 
 // True (1) when `test_char` leads a two-byte character of code page 936, the
 // active ANSI code page of this platform: 0x81 to 0xFE.
-inline int IsDBCSLeadByte(BYTE test_char) {
-  return test_char >= 0x81 && test_char <= 0xFE;
-}
+inline int IsDBCSLeadByte(BYTE test_char) { return test_char >= 0x81 && test_char <= 0xFE; }
 
 namespace platform {
 

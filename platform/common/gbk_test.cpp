@@ -17,12 +17,12 @@ TEST(GbkTest, ConvertsBothWays) {
       {L"", ""},
       {L"abc 123", "abc 123"},
       {std::wstring(1, L'\0'), std::string(1, '\0')},
-      {L"\u20AC", "\x80"},                     // euro sign, as in 936
-      {L"\u4E2D\u6587", "\xD6\xD0\xCE\xC4"},   // two Chinese characters
-      {L"\u5F20s", "\xD5\xC5s"},               // mixed
-      {L"\u3000\uFF01", "\xA1\xA1\xA3\xA1"},   // double-byte symbols
-      {L"\u4E02", "\x81\x40"},                 // first GBK extension code
-      {L"\u00B7", "\xA1\xA4"},                 // middle dot
+      {L"\u20AC", "\x80"},                    // euro sign, as in 936
+      {L"\u4E2D\u6587", "\xD6\xD0\xCE\xC4"},  // two Chinese characters
+      {L"\u5F20s", "\xD5\xC5s"},              // mixed
+      {L"\u3000\uFF01", "\xA1\xA1\xA3\xA1"},  // double-byte symbols
+      {L"\u4E02", "\x81\x40"},                // first GBK extension code
+      {L"\u00B7", "\xA1\xA4"},                // middle dot
   };
   for (const RoundTrip& c : cases) {
     SCOPED_TRACE(c.gbk);
@@ -37,11 +37,11 @@ TEST(GbkTest, ConvertsBothWays) {
 
 TEST(GbkTest, EncodingIsStrict) {
   const std::wstring cases[] = {
-      std::wstring(1, wchar_t(0xD800)),   // lone surrogate
+      std::wstring(1, wchar_t(0xD800)),           // lone surrogate
       std::wstring{L'a', wchar_t(0xDC00), L'b'},  // lone low surrogate
-      std::wstring(1, wchar_t(0x1F600)),  // outside the BMP
-      L"\u0E01",                        // Thai, not in GBK
-      L"ok\uAC00",                      // Hangul syllable
+      std::wstring(1, wchar_t(0x1F600)),          // outside the BMP
+      L"\u0E01",                                  // Thai, not in GBK
+      L"ok\uAC00",                                // Hangul syllable
       std::wstring(1, wchar_t(0x110000)),
   };
   for (const std::wstring& c : cases) {
@@ -55,11 +55,11 @@ TEST(GbkTest, EncodingIsStrict) {
 
 TEST(GbkTest, DecodingIsStrict) {
   const std::string cases[] = {
-      "\xD6",          // lead byte at the end
-      "ab\x81",        // lead byte at the end after text
-      "\x81\x7F",      // 0x7F is never a trail byte
-      "\x81\x30",      // nor is a digit
-      "\xD6\xFF",      // trail byte out of range
+      "\xD6",      // lead byte at the end
+      "ab\x81",    // lead byte at the end after text
+      "\x81\x7F",  // 0x7F is never a trail byte
+      "\x81\x30",  // nor is a digit
+      "\xD6\xFF",  // trail byte out of range
   };
   for (const std::string& c : cases) {
     SCOPED_TRACE(c);
@@ -81,13 +81,12 @@ TEST(GbkTest, SingleCharactersAndLeadBytes) {
 
   EXPECT_EQ(DecodeGbkCode(0xD5C5), L'\u5F20');
   EXPECT_EQ(DecodeGbkCode(0x80), L'\u20AC');
-  EXPECT_EQ(DecodeGbkCode(0x81), 0);      // a lead byte alone
+  EXPECT_EQ(DecodeGbkCode(0x81), 0);  // a lead byte alone
   EXPECT_EQ(DecodeGbkCode(0x817F), 0);
   EXPECT_EQ(DecodeGbkCode(0x12345), 0);
 
   for (int b = 0; b < 256; ++b) {
-    EXPECT_EQ(IsDBCSLeadByte(static_cast<BYTE>(b)), b >= 0x81 && b <= 0xFE)
-        << b;
+    EXPECT_EQ(IsDBCSLeadByte(static_cast<BYTE>(b)), b >= 0x81 && b <= 0xFE) << b;
   }
 }
 
@@ -100,9 +99,9 @@ TEST(GbkTest, TablesAgree) {
     char out[2];
     int n = EncodeGbkChar(static_cast<wchar_t>(cp), out);
     if (n == 0) continue;
-    unsigned code = n == 1 ? static_cast<unsigned char>(out[0])
-                           : (static_cast<unsigned char>(out[0]) << 8 |
-                              static_cast<unsigned char>(out[1]));
+    unsigned code =
+        n == 1 ? static_cast<unsigned char>(out[0])
+               : (static_cast<unsigned char>(out[0]) << 8 | static_cast<unsigned char>(out[1]));
     ASSERT_EQ(DecodeGbkCode(code), static_cast<wchar_t>(cp)) << cp;
     if (n == 2) ++doubles;
   }

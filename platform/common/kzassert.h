@@ -11,13 +11,11 @@
 // 1 asks the caller to break into an attached debugger, 0 to go on. The
 // default handler writes one log line (level 1, module "KZAssert") and
 // answers 0. Null texts are reported as empty texts.
-KZ_PLATFORM_API int KZAssert(const wchar_t* expression, const wchar_t* file,
-                             int line);
+KZ_PLATFORM_API int KZAssert(const wchar_t* expression, const wchar_t* file, int line);
 
 namespace platform {
 
-using AssertHandler =
-    std::function<int(const wchar_t* expression, const wchar_t* file, int line)>;
+using AssertHandler = std::function<int(const wchar_t* expression, const wchar_t* file, int line)>;
 
 // Replaces the handler; returns the previous one. An empty handler restores
 // the default.

@@ -55,9 +55,9 @@ bool ParseGuid(std::string_view text, GUID* out) {
 }
 
 void FormatGuid(const GUID& id, char (&out)[39]) {
-  std::snprintf(out, sizeof out, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                id.Data1, id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2],
-                id.Data4[3], id.Data4[4], id.Data4[5], id.Data4[6], id.Data4[7]);
+  std::snprintf(out, sizeof out, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", id.Data1,
+                id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4],
+                id.Data4[5], id.Data4[6], id.Data4[7]);
 }
 }  // namespace platform
 
@@ -160,8 +160,7 @@ BSTR SysAllocStringLen(const wchar_t* text, std::uint32_t length) {
           std::malloc(kHeader + std::size_t{size_class + 1} * kClassUnits * sizeof(wchar_t)));
     }
   } else {
-    block = static_cast<char*>(
-        std::malloc(kHeader + (std::size_t{length} + 1) * sizeof(wchar_t)));
+    block = static_cast<char*>(std::malloc(kHeader + (std::size_t{length} + 1) * sizeof(wchar_t)));
   }
   if (block == nullptr) return nullptr;
   std::memcpy(block, &size_class, 4);
@@ -197,4 +196,3 @@ void SysFreeString(BSTR text) {
   }
   std::free(block);
 }
-

@@ -103,8 +103,8 @@ consteval GUID MakeGuid(std::string_view text) {
   g.Data4[0] = static_cast<std::uint8_t>(internal::Hex(text, 19, 2));
   g.Data4[1] = static_cast<std::uint8_t>(internal::Hex(text, 21, 2));
   for (int i = 0; i < 6; ++i) {
-    g.Data4[2 + i] = static_cast<std::uint8_t>(
-        internal::Hex(text, 24 + static_cast<std::size_t>(i) * 2, 2));
+    g.Data4[2 + i] =
+        static_cast<std::uint8_t>(internal::Hex(text, 24 + static_cast<std::size_t>(i) * 2, 2));
   }
   return g;
 }
@@ -117,8 +117,7 @@ KZ_PLATFORM_API void FormatGuid(const GUID& id, char (&out)[39]);
 
 // The root of every reference-counted platform interface.
 struct IUnknown {
-  static constexpr GUID kIid =
-      platform::MakeGuid("{00000000-0000-0000-C000-000000000046}");
+  static constexpr GUID kIid = platform::MakeGuid("{00000000-0000-0000-C000-000000000046}");
   // On success stores one reference for the caller in *object; on failure
   // stores nullptr and returns E_NOINTERFACE (E_POINTER for a null slot).
   virtual HRESULT QueryInterface(REFIID iid, void** object) = 0;

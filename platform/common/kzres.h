@@ -22,8 +22,7 @@ namespace platform {
 // false, fills *error (when not null) and changes nothing.
 KZ_PLATFORM_API bool LoadStringTable(const std::string& path, std::string* error);
 // Sets one text.
-KZ_PLATFORM_API void SetLocalString(const std::wstring& section,
-                                    const std::wstring& key,
+KZ_PLATFORM_API void SetLocalString(const std::wstring& section, const std::wstring& key,
                                     const std::wstring& text);
 // Back to the embedded table.
 KZ_PLATFORM_API void ResetStringTable();

@@ -259,9 +259,7 @@ CKZStringW& CKZStringW::Trim() {
   s_.erase(0, i);
   return *this;
 }
-int CKZStringW::Compare(const wchar_t* other) const {
-  return s_.compare(other ? other : L"");
-}
+int CKZStringW::Compare(const wchar_t* other) const { return s_.compare(other ? other : L""); }
 int CKZStringW::CompareNoCase(const wchar_t* other) const {
   CKZStringW a(*this);
   CKZStringW b(other);

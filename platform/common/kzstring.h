@@ -27,7 +27,7 @@ class KZ_PLATFORM_API CKZStringW {
  public:
   CKZStringW() = default;
   CKZStringW(const wchar_t* text) : s_(text ? text : L"") {}  // null = empty
-  CKZStringW(const wchar_t* text, int length);  // length < 0: to the zero
+  CKZStringW(const wchar_t* text, int length);                // length < 0: to the zero
   CKZStringW(std::wstring_view text) : s_(text) {}
   CKZStringW(std::wstring text) : s_(std::move(text)) {}
   // Decodes `length` UTF-8 bytes (-1: up to the zero byte); invalid
@@ -103,15 +103,9 @@ class KZ_PLATFORM_API CKZStringW {
     r += b;
     return r;
   }
-  friend bool operator==(const CKZStringW& a, const CKZStringW& b) {
-    return a.s_ == b.s_;
-  }
-  friend bool operator==(const CKZStringW& a, const wchar_t* b) {
-    return a.s_ == (b ? b : L"");
-  }
-  friend bool operator<(const CKZStringW& a, const CKZStringW& b) {
-    return a.s_ < b.s_;
-  }
+  friend bool operator==(const CKZStringW& a, const CKZStringW& b) { return a.s_ == b.s_; }
+  friend bool operator==(const CKZStringW& a, const wchar_t* b) { return a.s_ == (b ? b : L""); }
+  friend bool operator<(const CKZStringW& a, const CKZStringW& b) { return a.s_ < b.s_; }
 
  private:
   std::wstring s_;
@@ -121,7 +115,7 @@ class KZ_PLATFORM_API CKZStringA {
  public:
   CKZStringA() = default;
   CKZStringA(const char* text) : s_(text ? text : "") {}  // null = empty
-  CKZStringA(const char* text, int length);  // length < 0: to the zero
+  CKZStringA(const char* text, int length);               // length < 0: to the zero
   CKZStringA(std::string_view text) : s_(text) {}
   CKZStringA(std::string text) : s_(std::move(text)) {}
 
@@ -166,15 +160,9 @@ class KZ_PLATFORM_API CKZStringA {
     a += b;
     return a;
   }
-  friend bool operator==(const CKZStringA& a, const CKZStringA& b) {
-    return a.s_ == b.s_;
-  }
-  friend bool operator==(const CKZStringA& a, const char* b) {
-    return a.s_ == (b ? b : "");
-  }
-  friend bool operator<(const CKZStringA& a, const CKZStringA& b) {
-    return a.s_ < b.s_;
-  }
+  friend bool operator==(const CKZStringA& a, const CKZStringA& b) { return a.s_ == b.s_; }
+  friend bool operator==(const CKZStringA& a, const char* b) { return a.s_ == (b ? b : ""); }
+  friend bool operator<(const CKZStringA& a, const CKZStringA& b) { return a.s_ < b.s_; }
 
  private:
   std::string s_;
@@ -221,8 +209,7 @@ namespace platform {
 // the log and for tests.
 KZ_PLATFORM_API std::wstring TranslateWideFormat(const wchar_t* format);
 // Formats with the client's convention into `out` (appending).
-KZ_PLATFORM_API void AppendWideFormatV(std::wstring* out, const wchar_t* format,
-                                       va_list args);
+KZ_PLATFORM_API void AppendWideFormatV(std::wstring* out, const wchar_t* format, va_list args);
 // The lower-case form of one character, by the rule of CKZStringW::MakeLower.
 KZ_PLATFORM_API wchar_t ToLowerChar(wchar_t ch);
 }  // namespace platform

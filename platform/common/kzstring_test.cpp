@@ -227,8 +227,8 @@ TEST(SystemStrings, ReusedBlocksCarryTheirNewText) {
     for (int copy = 0; copy < 20; ++copy) {
       for (std::size_t length : lengths) {
         auto fill = static_cast<wchar_t>(L'a' + (copy + round) % 26);
-        made.push_back(SysAllocStringLen(text_of(length, fill).c_str(),
-                                         static_cast<std::uint32_t>(length)));
+        made.push_back(
+            SysAllocStringLen(text_of(length, fill).c_str(), static_cast<std::uint32_t>(length)));
         ASSERT_EQ(SysStringLen(made.back()), length);
         ASSERT_EQ(made.back()[length], L'\0');
         ASSERT_EQ(std::wstring(made.back(), length), text_of(length, fill));

@@ -12,8 +12,7 @@ std::atomic<PerfRecorder*> g_perf_recorder{nullptr};
 }  // namespace internal
 
 PerfRecorder* AttachPerfRecorder(PerfRecorder* recorder) {
-  return internal::g_perf_recorder.exchange(recorder,
-                                            std::memory_order_acq_rel);
+  return internal::g_perf_recorder.exchange(recorder, std::memory_order_acq_rel);
 }
 
 namespace {
@@ -53,11 +52,21 @@ void AppendJsonString(std::wstring_view text, std::string* out) {
   for (wchar_t ch : text) {
     auto cp = static_cast<std::uint32_t>(ch);
     switch (cp) {
-      case '"': out->append("\\\""); break;
-      case '\\': out->append("\\\\"); break;
-      case '\n': out->append("\\n"); break;
-      case '\r': out->append("\\r"); break;
-      case '\t': out->append("\\t"); break;
+      case '"':
+        out->append("\\\"");
+        break;
+      case '\\':
+        out->append("\\\\");
+        break;
+      case '\n':
+        out->append("\\n");
+        break;
+      case '\r':
+        out->append("\\r");
+        break;
+      case '\t':
+        out->append("\\t");
+        break;
       default:
         if (cp < 0x20) {
           char escaped[8];
@@ -72,8 +81,7 @@ void AppendJsonString(std::wstring_view text, std::string* out) {
 }
 
 bool EndsWith(std::wstring_view text, std::wstring_view suffix) {
-  return text.size() >= suffix.size() &&
-         text.substr(text.size() - suffix.size()) == suffix;
+  return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
 
 }  // namespace
@@ -91,8 +99,7 @@ ChromeTraceRecorder::ChromeTraceRecorder(const std::string& path)
 ChromeTraceRecorder::~ChromeTraceRecorder() { Close(); }
 
 void ChromeTraceRecorder::OnRecord(const wchar_t* file, int line, int level,
-                                   const wchar_t* function,
-                                   const wchar_t* text) {
+                                   const wchar_t* function, const wchar_t* text) {
   auto now = std::chrono::steady_clock::now();
   std::wstring_view name = text ? text : L"";
   char phase = 'i';
@@ -107,8 +114,7 @@ void ChromeTraceRecorder::OnRecord(const wchar_t* file, int line, int level,
 
   std::lock_guard<std::mutex> lock(mutex_);
   if (file_ == nullptr) return;
-  auto micros =
-      std::chrono::duration<double, std::micro>(now - start_).count();
+  auto micros = std::chrono::duration<double, std::micro>(now - start_).count();
   line_.clear();
   if (events_ != 0) line_.append(",\n");
   line_.append("{\"name\":");
@@ -117,12 +123,11 @@ void ChromeTraceRecorder::OnRecord(const wchar_t* file, int line, int level,
   std::snprintf(head, sizeof head,
                 ",\"cat\":\"perf\",\"ph\":\"%c\",%s\"ts\":%.3f,\"pid\":%d,"
                 "\"tid\":%d,\"args\":{\"file\":",
-                phase, phase == 'i' ? "\"s\":\"t\"," : "", micros,
-                static_cast<int>(getpid()), thread);
+                phase, phase == 'i' ? "\"s\":\"t\"," : "", micros, static_cast<int>(getpid()),
+                thread);
   line_.append(head);
   AppendJsonString(file ? file : L"", &line_);
-  std::snprintf(head, sizeof head, ",\"line\":%d,\"level\":%d,\"function\":",
-                line, level);
+  std::snprintf(head, sizeof head, ",\"line\":%d,\"level\":%d,\"function\":", line, level);
   line_.append(head);
   AppendJsonString(function ? function : L"", &line_);
   line_.append("}}");
@@ -156,20 +161,19 @@ std::uint64_t ChromeTraceRecorder::event_count() const {
 
 namespace Util::Perf {
 
-HRESULT Record(const wchar_t* file, int line, int level,
-               const wchar_t* function, const wchar_t* text) {
+HRESULT Record(const wchar_t* file, int line, int level, const wchar_t* function,
+               const wchar_t* text) {
   platform::PerfRecorder* recorder =
       platform::internal::g_perf_recorder.load(std::memory_order_acquire);
   if (recorder == nullptr) return S_FALSE;
-  recorder->OnRecord(file ? file : L"", line, level,
-                     function ? function : L"", text ? text : L"");
+  recorder->OnRecord(file ? file : L"", line, level, function ? function : L"", text ? text : L"");
   return S_OK;
 }
 
 }  // namespace Util::Perf
 
-void CPerfRecordScope::WriteBegin(const wchar_t* file, int line, int level,
-                                  const wchar_t* function, const wchar_t* tag) {
+void CPerfRecordScope::WriteBegin(const wchar_t* file, int line, int level, const wchar_t* function,
+                                  const wchar_t* tag) {
   file_ = file;
   line_ = line;
   level_ = level;

@@ -34,8 +34,8 @@ class PerfRecorder {
  public:
   virtual ~PerfRecorder() = default;
   // One record. Every text is non-null (empty when the caller passed null).
-  virtual void OnRecord(const wchar_t* file, int line, int level,
-                        const wchar_t* function, const wchar_t* text) = 0;
+  virtual void OnRecord(const wchar_t* file, int line, int level, const wchar_t* function,
+                        const wchar_t* text) = 0;
 };
 
 // Attaches `recorder` (borrowed: it must outlive its attachment) in place of
@@ -64,8 +64,8 @@ class KZ_PLATFORM_API ChromeTraceRecorder : public PerfRecorder {
   ChromeTraceRecorder(const ChromeTraceRecorder&) = delete;
   ChromeTraceRecorder& operator=(const ChromeTraceRecorder&) = delete;
 
-  void OnRecord(const wchar_t* file, int line, int level,
-                const wchar_t* function, const wchar_t* text) override;
+  void OnRecord(const wchar_t* file, int line, int level, const wchar_t* function,
+                const wchar_t* text) override;
 
   // Ends the JSON and closes the file; later records are dropped. Returns
   // false when the file could not be opened or a write failed.
@@ -90,8 +90,8 @@ namespace Util::Perf {
 // Hands one record to the attached recorder. Null texts count as empty.
 // Returns S_OK when the record was handed on, S_FALSE when no recorder is
 // attached (callers ignore the result).
-KZ_PLATFORM_API HRESULT Record(const wchar_t* file, int line, int level,
-                               const wchar_t* function, const wchar_t* text);
+KZ_PLATFORM_API HRESULT Record(const wchar_t* file, int line, int level, const wchar_t* function,
+                               const wchar_t* text);
 
 }  // namespace Util::Perf
 
@@ -103,8 +103,8 @@ KZ_PLATFORM_API HRESULT Record(const wchar_t* file, int line, int level,
 // end.
 class KZ_PLATFORM_API CPerfRecordScope {
  public:
-  CPerfRecordScope(const wchar_t* file, int line, int level,
-                   const wchar_t* function, const wchar_t* tag) {
+  CPerfRecordScope(const wchar_t* file, int line, int level, const wchar_t* function,
+                   const wchar_t* tag) {
     if (platform::IsPerfRecording()) WriteBegin(file, line, level, function, tag);
   }
   ~CPerfRecordScope() {

@@ -1,10 +1,10 @@
 #include "platform/common/perf.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -18,8 +18,8 @@ struct Captured {
 
 class CapturingRecorder : public PerfRecorder {
  public:
-  void OnRecord(const wchar_t* file, int line, int level,
-                const wchar_t* function, const wchar_t* text) override {
+  void OnRecord(const wchar_t* file, int line, int level, const wchar_t* function,
+                const wchar_t* text) override {
     records.push_back({file, function, text, line, level});
   }
   std::vector<Captured> records;

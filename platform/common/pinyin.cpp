@@ -61,12 +61,13 @@ std::string_view SpellGbkChar(unsigned char lead, unsigned char trail) {
 std::string_view SpellChar(wchar_t ch) {
   char bytes[2];
   if (EncodeGbkChar(ch, bytes) != 2) return {};
-  return SpellGbkChar(static_cast<unsigned char>(bytes[0]),
-                      static_cast<unsigned char>(bytes[1]));
+  return SpellGbkChar(static_cast<unsigned char>(bytes[0]), static_cast<unsigned char>(bytes[1]));
 }
 
 CharSpeller::CharSpeller()
-    : gbk_(GbkCodeTable()), syllable_(Table().syllable), syllables_(kSyllableViews.data()),
+    : gbk_(GbkCodeTable()),
+      syllable_(Table().syllable),
+      syllables_(kSyllableViews.data()),
       syllable_count_(static_cast<std::uint32_t>(kSyllableViews.size())) {}
 
 void AppendSpelling(std::string_view gbk, std::string* out) {

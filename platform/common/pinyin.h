@@ -29,8 +29,7 @@ namespace platform {
 // The spelling of the two-byte GBK character `lead` `trail`; empty when it
 // has none (also for bytes that do not form a GBK character). The view
 // points at static storage.
-KZ_PLATFORM_API std::string_view SpellGbkChar(unsigned char lead,
-                                              unsigned char trail);
+KZ_PLATFORM_API std::string_view SpellGbkChar(unsigned char lead, unsigned char trail);
 
 // The spelling of one wide character, through its GBK form; empty when the
 // character is not a two-byte GBK character or has no reading.
@@ -102,8 +101,7 @@ KZ_PLATFORM_API CKZStringA MakeSpellCode(const CKZStringA& text, int mode);
 // The same into *out, replacing its content and reusing its storage (for
 // loops that spell one character at a time). Does nothing for a null `out`;
 // `out` may not be `&text`.
-KZ_PLATFORM_API void MakeSpellCode(const CKZStringA& text, int mode,
-                                   CKZStringA* out);
+KZ_PLATFORM_API void MakeSpellCode(const CKZStringA& text, int mode, CKZStringA* out);
 
 }  // namespace Util::Py
 

@@ -28,13 +28,13 @@ TEST(PinyinTest, SpellsText) {
   };
   const Case cases[] = {
       {L"", ""},
-      {L"\u5F20\u4E09", "zhangsan"},               // common name
-      {L"\u674E\u56DB abc 12", "lisi abc 12"},     // others kept
-      {L"\u5415\u5973\u7565", "lvnvlve"},         // u-umlaut as v
+      {L"\u5F20\u4E09", "zhangsan"},                        // common name
+      {L"\u674E\u56DB abc 12", "lisi abc 12"},              // others kept
+      {L"\u5415\u5973\u7565", "lvnvlve"},                   // u-umlaut as v
       {L"\u3000\uFF01\u2116", "\xA1\xA1\xA3\xA1\xA1\xED"},  // symbols kept
       {L"\u4E2D\u6587", "zhongwen"},
-      {L"\u9FA5", "yu"},                         // last unified ideograph
-      {L"ABC", "ABC"},                           // case is kept
+      {L"\u9FA5", "yu"},  // last unified ideograph
+      {L"ABC", "ABC"},    // case is kept
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.spelled);
@@ -49,10 +49,9 @@ TEST(PinyinTest, SurnameReadings) {
     const char* spelled;
   };
   const Case cases[] = {
-      {L'\u66FE', "zeng"}, {L'\u5355', "shan"}, {L'\u89E3', "xie"},
-      {L'\u533A', "ou"},   {L'\u4EC7', "qiu"},  {L'\u67E5', "zha"},
-      {L'\u6734', "piao"}, {L'\u8983', "qin"},  {L'\u76D6', "ge"},
-      {L'\u7F2A', "miao"}, {L'\u957F', "chang"}, {L'\u5415', "lv"},
+      {L'\u66FE', "zeng"}, {L'\u5355', "shan"}, {L'\u89E3', "xie"},   {L'\u533A', "ou"},
+      {L'\u4EC7', "qiu"},  {L'\u67E5', "zha"},  {L'\u6734', "piao"},  {L'\u8983', "qin"},
+      {L'\u76D6', "ge"},   {L'\u7F2A', "miao"}, {L'\u957F', "chang"}, {L'\u5415', "lv"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.spelled);

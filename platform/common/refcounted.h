@@ -36,8 +36,7 @@ class RefCounted : public Ifaces... {
     if (object == nullptr) return E_POINTER;
     *object = nullptr;
     if (iid == IUnknown::kIid) {
-      *object = static_cast<IUnknown*>(
-          static_cast<FirstIface*>(this));
+      *object = static_cast<IUnknown*>(static_cast<FirstIface*>(this));
     } else {
       (TryInterface<Ifaces>(iid, object) || ...);
     }
@@ -45,9 +44,7 @@ class RefCounted : public Ifaces... {
     AddRef();
     return S_OK;
   }
-  std::uint32_t AddRef() override {
-    return count_.fetch_add(1, std::memory_order_relaxed) + 1;
-  }
+  std::uint32_t AddRef() override { return count_.fetch_add(1, std::memory_order_relaxed) + 1; }
   std::uint32_t Release() override {
     std::uint32_t left = count_.fetch_sub(1, std::memory_order_acq_rel) - 1;
     if (left == 0) delete this;
@@ -55,9 +52,7 @@ class RefCounted : public Ifaces... {
   }
 
   // Current count; for tests and diagnostics only.
-  std::uint32_t RefCountForTesting() const {
-    return count_.load(std::memory_order_relaxed);
-  }
+  std::uint32_t RefCountForTesting() const { return count_.load(std::memory_order_relaxed); }
 
  protected:
   virtual ~RefCounted() { internal::CountObject(-1); }
@@ -81,8 +76,7 @@ class RefCounted : public Ifaces... {
     }
     if constexpr (requires { typename I::Base; }) {
       if constexpr (!std::is_same_v<typename I::Base, IUnknown>) {
-        return TryChain<typename I::Base>(
-            iid, object, static_cast<typename I::Base*>(self));
+        return TryChain<typename I::Base>(iid, object, static_cast<typename I::Base*>(self));
       }
     }
     return false;

@@ -10,8 +10,7 @@
 // Service {D4A70210-E167-4A5E-9EE4-130AE2AEB2E0}.
 struct IKZAccountService : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{D4A70210-E167-4A5E-9EE4-130AE2AEB2E0}");
+  static constexpr GUID kIid = platform::MakeGuid("{D4A70210-E167-4A5E-9EE4-130AE2AEB2E0}");
   virtual HRESULT GetCorpUin(DWORD* corp_uin) = 0;
   // The account's 64-bit flag word.
   virtual HRESULT GetAccountFlags(std::uint64_t* flags) = 0;
@@ -22,8 +21,7 @@ struct IKZAccountService : IUnknown {
 // Service {CDFF14D5-A8C0-4E5F-AF15-567654C0DD5C}.
 struct IKZNetworkService : IUnknown {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{CDFF14D5-A8C0-4E5F-AF15-567654C0DD5C}");
+  static constexpr GUID kIid = platform::MakeGuid("{CDFF14D5-A8C0-4E5F-AF15-567654C0DD5C}");
   // The client's IPv4 address in network byte order.
   virtual HRESULT GetClientIP(DWORD* address) = 0;
 };

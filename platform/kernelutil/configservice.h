@@ -26,25 +26,23 @@ struct IKZConfigStrings : IUnknown {
 // Service {72D031DF-6250-4136-B387-D5C432A5F472}.
 struct IKZServerConfigService : IKZConfigStrings {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{72D031DF-6250-4136-B387-D5C432A5F472}");
+  static constexpr GUID kIid = platform::MakeGuid("{72D031DF-6250-4136-B387-D5C432A5F472}");
 };
 
 // Service {219FDE05-B96C-4E39-B969-6BF32C2B17E4}.
 struct IKZLocalConfigService : IKZConfigStrings {
   using Base = IUnknown;
-  static constexpr GUID kIid =
-      platform::MakeGuid("{219FDE05-B96C-4E39-B969-6BF32C2B17E4}");
+  static constexpr GUID kIid = platform::MakeGuid("{219FDE05-B96C-4E39-B969-6BF32C2B17E4}");
 };
 
 namespace platform {
 using ConfigValues = std::map<std::wstring, std::wstring>;
 // In-memory services holding `values`; one reference for the caller in *out.
 // E_POINTER for a null out.
-KZ_PLATFORM_API HRESULT CreateMemoryServerConfigService(
-    const ConfigValues& values, IKZServerConfigService** out);
-KZ_PLATFORM_API HRESULT CreateMemoryLocalConfigService(
-    const ConfigValues& values, IKZLocalConfigService** out);
+KZ_PLATFORM_API HRESULT CreateMemoryServerConfigService(const ConfigValues& values,
+                                                        IKZServerConfigService** out);
+KZ_PLATFORM_API HRESULT CreateMemoryLocalConfigService(const ConfigValues& values,
+                                                       IKZLocalConfigService** out);
 }  // namespace platform
 
 #endif  // WRENUTIL_PLATFORM_KERNELUTIL_CONFIGSERVICE_H_

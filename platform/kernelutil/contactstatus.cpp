@@ -80,7 +80,6 @@ class ContactData : public platform::RefCounted<IKZContactDataHost> {
   std::map<DWORD, CKZComPtr<IKZData>> infos_;
 };
 
-
 }  // namespace
 
 namespace Util::Contact {

@@ -10,8 +10,7 @@ namespace {
 
 class MemoryOrgMembership : public platform::RefCounted<IKZOrgMembershipHost> {
  public:
-  explicit MemoryOrgMembership(std::initializer_list<DWORD> members)
-      : members_(members) {}
+  explicit MemoryOrgMembership(std::initializer_list<DWORD> members) : members_(members) {}
   HRESULT IsOrgMember(DWORD uin, DWORD* is_member) override {
     if (is_member == nullptr) return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -36,8 +35,7 @@ class MemoryOrgMembership : public platform::RefCounted<IKZOrgMembershipHost> {
 template <class Iface>
 class MemoryConfig : public platform::RefCounted<Iface> {
  public:
-  explicit MemoryConfig(const platform::ConfigValues& values)
-      : values_(values) {}
+  explicit MemoryConfig(const platform::ConfigValues& values) : values_(values) {}
   HRESULT GetConfigString(const wchar_t* name, BSTR* value) override {
     if (name == nullptr || value == nullptr) return E_POINTER;
     std::lock_guard<std::mutex> lock(mutex_);
@@ -79,13 +77,11 @@ HRESULT CreateMemoryOrgMembershipService(std::initializer_list<DWORD> members,
   return S_OK;
 }
 
-HRESULT CreateMemoryServerConfigService(const ConfigValues& values,
-                                        IKZServerConfigService** out) {
+HRESULT CreateMemoryServerConfigService(const ConfigValues& values, IKZServerConfigService** out) {
   return CreateConfig(values, out);
 }
 
-HRESULT CreateMemoryLocalConfigService(const ConfigValues& values,
-                                       IKZLocalConfigService** out) {
+HRESULT CreateMemoryLocalConfigService(const ConfigValues& values, IKZLocalConfigService** out) {
   return CreateConfig(values, out);
 }
 

@@ -9,7 +9,7 @@ class Data final : public RefCounted<IKZDataRead> {
  public:
   explicit Data(IKZDataRead* inner) : inner_(inner) {}
 
-#define FORWARD_BY_NAME(Method, T)                                                           \
+#define FORWARD_BY_NAME(Method, T)                                                              \
   HRESULT Method(const wchar_t* name, T value) override { return inner_->Method(name, value); } \
   HRESULT Method(const char* name, T value) override { return inner_->Method(name, value); }
   FORWARD_BY_NAME(GetBool, int*)

@@ -23,9 +23,9 @@ namespace wrenutil::internal {
 
 template <typename Result, typename Body>
 Result Boundary(Result failure, Result out_of_memory, Body&& body) noexcept {
-  static_assert(std::is_nothrow_copy_constructible_v<Result> ||
-                    std::is_nothrow_move_constructible_v<Result>,
-                "the failure result must be handed back without throwing");
+  static_assert(
+      std::is_nothrow_copy_constructible_v<Result> || std::is_nothrow_move_constructible_v<Result>,
+      "the failure result must be handed back without throwing");
   try {
     return std::forward<Body>(body)();
   } catch (const std::bad_alloc&) {
