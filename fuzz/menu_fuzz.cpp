@@ -9,9 +9,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "apps/wrenutil/host.h"
 #include "apps/wrenutil/host_menu.h"
@@ -32,7 +34,16 @@ World& TheWorld() {
   static World* world = [] {
     auto* w = new World;
     std::string error;
-    w->host = wrenutil_app::Host::Create(wrenutil_app::HostOptions{}, &error);
+    // The user's data goes to a folder of the run's own, never the home.
+    static char dir[] = "/tmp/wrenutil-menu-fuzz-XXXXXX";
+    if (::mkdtemp(dir) == nullptr) std::abort();
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(dir, ignored);
+    });
+    wrenutil_app::HostOptions options;
+    options.data_dir = dir;
+    w->host = wrenutil_app::Host::Create(options, &error);
     if (!w->host) std::abort();
     w->menus = wrenutil_app::MenuServices::Install(*w->host, &error);
     if (!w->menus) std::abort();
