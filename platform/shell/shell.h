@@ -25,6 +25,7 @@
 
 #include "platform/common/kzbase.h"
 #include "platform/common/kzdialog.h"
+#include "platform/win32/shellfolders.h"
 
 struct IGFFrame;
 
@@ -33,8 +34,6 @@ using BOOL = int;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
-
-inline constexpr int MAX_PATH = 4096;
 
 // An item list: the shell's name of a folder. Opaque; made by the shell,
 // freed with the shell allocator's Free.

@@ -13,7 +13,9 @@
 #include "platform/common/kzbase.h"
 #include "platform/common/kzdialog.h"
 
-inline constexpr int MAX_PATH = 260;
+// The longest path with its zero, in wide characters: Linux's PATH_MAX
+// (the shell stand-in uses the same).
+inline constexpr int MAX_PATH = 4096;
 inline constexpr int CSIDL_APPDATA = 26;
 inline constexpr DWORD INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu;
 inline constexpr DWORD FILE_ATTRIBUTE_DIRECTORY = 0x10;
