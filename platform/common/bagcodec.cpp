@@ -407,6 +407,13 @@ bool DecodeRecord(Reader& r, IKZData* out, int depth) {
     std::string name(name_bytes.begin(), name_bytes.end());
     if (name.find('\0') != std::string::npos)
       return r.Fail("a stored field name holds a zero byte");
+    // Names are written as the UTF-8 of the bag's own names; bytes that are
+    // not UTF-8 would not read back under the same name.
+    const CKZStringW wide_name =
+        Util::Convert::Utf8ToWS(name.c_str(), static_cast<int>(name.size()));
+    const CKZStringA again =
+        Util::Convert::Utf8FromWS(wide_name.GetString(), static_cast<int>(wide_name.GetLength()));
+    if (name != again.GetString()) return r.Fail("a stored field name is not UTF-8");
     DWORD before = 0;
     out->GetFieldCount(&before);
     if (!DecodeValue(r, type, depth, FieldSink{out, name.c_str(), r})) return false;
