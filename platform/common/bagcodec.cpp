@@ -267,6 +267,8 @@ bool ReadText(Reader& r, std::wstring* text) {
   for (std::uint32_t i = 0; i < n; ++i) {
     std::uint32_t unit = 0;
     r.Fixed(&unit);
+    // A bag's text ends at its first zero, so a stored one holds none.
+    if (unit == 0 && !r.failed()) return r.Fail("a stored text holds a zero character");
     (*text)[i] = static_cast<wchar_t>(unit);
   }
   return !r.failed();
