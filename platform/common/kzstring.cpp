@@ -89,8 +89,13 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
       out += *p++;
       continue;
     }
-    // flags, width, precision
-    while (*p && std::wcschr(L"-+ #0123456789.*'", *p)) out += *p++;
+    // Flags, width and precision, in the order the C library reads them.
+    while (*p && std::wcschr(L"-+ #0'", *p)) out += *p++;
+    while (*p && std::wcschr(L"0123456789*", *p)) out += *p++;
+    if (*p == L'.') {
+      out += *p++;
+      while (*p && std::wcschr(L"0123456789*", *p)) out += *p++;
+    }
     // length modifiers
     bool has_h = false;
     bool has_l = false;
@@ -137,6 +142,18 @@ std::wstring TranslateWideFormat(const wchar_t* format) {
         out += L"%";
         break;
       default:
+        if (std::wcschr(L"diouxXeEfFgGaAp", conv) == nullptr) {
+          // Not a conversion: what was read prints as it stands, and a
+          // '%' in the place of its conversion starts the next one.
+          out.insert(spec_start, 1, L'%');
+          out += length;
+          if (conv == L'%') {
+            --p;
+          } else {
+            out += conv;
+          }
+          break;
+        }
         out += length;
         out += conv;
         break;
