@@ -3,7 +3,7 @@
 #include "common/include/utilcore.h"
 #include "platform/common/kzlog.h"
 #include "platform/kernelutil/accountservice.h"
-#include "platform/kernelutil/specificreport.h"
+#include "platform/kernelutil/operationreport.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "platform/common/refcounted.h"
 #include "platform/kernelutil/accountservice.h"
 #include "platform/kernelutil/calljournal.h"
-#include "platform/kernelutil/specificreport.h"
+#include "platform/kernelutil/operationreport.h"
 #include "platform/testing/platform_test.h"
 
 namespace {

@@ -59,9 +59,9 @@
 #include "platform/afutil/chatframe.h"
 #include "platform/common/kzxml.h"
 #include "platform/kernelutil/contactstatus.h"
+#include "platform/kernelutil/operationreport.h"
 #include "platform/kernelutil/profileconfig.h"
 #include "platform/kernelutil/serverconfig.h"
-#include "platform/kernelutil/specificreport.h"
 #include "platform/shell/shell.h"
 
 // The library.

@@ -11,7 +11,7 @@
 #include "apps/wrenutil/session_cli.h"
 #include "platform/common/kzlog.h"
 #include "platform/common/kztime.h"
-#include "platform/kernelutil/specificreport.h"
+#include "platform/kernelutil/operationreport.h"
 #include "wrenutil/datareport.h"
 
 namespace wrenutil_app {

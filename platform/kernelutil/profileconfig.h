@@ -15,8 +15,8 @@
 
 #include <memory>
 
+#include "platform/kernelutil/operationreport.h"
 #include "platform/kernelutil/serverconfig.h"
-#include "platform/kernelutil/specificreport.h"
 
 namespace platform {
 // One reference for the caller; E_POINTER for null. GetConfigItem answers

@@ -1,4 +1,4 @@
-#include "platform/kernelutil/specificreport.h"
+#include "platform/kernelutil/operationreport.h"
 
 #include <mutex>
 #include <utility>
@@ -58,7 +58,7 @@ void EtpOperationReport(DWORD value1, DWORD value2, DWORD value3, std::uint64_t 
                      std::to_wstring(flag) + L", " + std::to_wstring(report.result) + L")");
   std::string error;
   if (!platform::GetReportSpool()->Append(report, &error)) {
-    platform::LogPlatformText(2, L"SpecificReport", L"kernelutil\\specificreport",
+    platform::LogPlatformText(2, L"SpecificReport", L"kernelutil\\operationreport",
                               L"Util::SpecificReport::EtpOperationReport", "report lost: " + error);
   }
 }

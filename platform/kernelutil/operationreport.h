@@ -8,8 +8,8 @@
 //
 // The spool is the signed-in user's profile store (table "report_spool",
 // profileconfig.h) unless the host installed another with SetReportSpool.
-#ifndef WRENUTIL_PLATFORM_KERNELUTIL_SPECIFICREPORT_H_
-#define WRENUTIL_PLATFORM_KERNELUTIL_SPECIFICREPORT_H_
+#ifndef WRENUTIL_PLATFORM_KERNELUTIL_OPERATIONREPORT_H_
+#define WRENUTIL_PLATFORM_KERNELUTIL_OPERATIONREPORT_H_
 
 #include <cstdint>
 #include <memory>
@@ -69,4 +69,4 @@ KZ_PLATFORM_API std::shared_ptr<ReportSpool> GetReportSpool();
 
 }  // namespace platform
 
-#endif  // WRENUTIL_PLATFORM_KERNELUTIL_SPECIFICREPORT_H_
+#endif  // WRENUTIL_PLATFORM_KERNELUTIL_OPERATIONREPORT_H_
